@@ -1,0 +1,31 @@
+#pragma once
+// IniStore: the engine's persistent settings in config.ini, with secret keys scrambled
+// on disk and handed out in plain text.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "quorvane/config/ini_document.hpp"
+
+namespace quorvane {
+
+// True when the lower-cased key contains "pasw", "password" or "enable".
+bool is_secret_key(const std::string& key);
+
+class IniStore {
+public:
+    explicit IniStore(std::string path);
+
+    std::string get(const std::string& sec, const std::string& key,
+                    const std::string& default_value = "") const;
+    void set(const std::string& sec, const std::string& key, const std::string& val);
+    void bulk_set(const std::string& sec,
+                  const std::vector<std::pair<std::string, std::string>>& mapping);
+    void save() const;
+
+    std::string path;
+    IniDocument cfg;
+};
+
+}  // namespace quorvane

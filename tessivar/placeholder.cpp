@@ -1,0 +1,3 @@
+namespace tessivar {
+const char* library_name() { return "Tessivar"; }
+}  // namespace tessivar
