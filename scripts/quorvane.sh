@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the command-line host and runs it with the given
+# arguments, e.g.: scripts/quorvane.sh wlc-run --simulate "show version" "show ap summary"
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+cmake --preset default -S "$root" >/dev/null
+cmake --build "$root/build/default" --target quorvane-cli >/dev/null
+exec "$root/build/default/apps/quorvane-cli/quorvane" "$@"
