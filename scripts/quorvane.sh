@@ -4,6 +4,5 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
-cmake --preset default -S "$root" >/dev/null
-cmake --build "$root/build/default" --target quorvane-cli >/dev/null
+(cd "$root" && cmake --preset default >/dev/null && cmake --build --preset default --target quorvane-cli >/dev/null)
 exec "$root/build/default/apps/quorvane-cli/quorvane" "$@"
