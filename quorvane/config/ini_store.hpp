@@ -13,6 +13,8 @@ namespace quorvane {
 // True when the lower-cased key contains "pasw", "password" or "enable".
 bool is_secret_key(const std::string& key);
 
+// Reading errors of the file (IniParseError, see ini_format.hpp) and errors of saving
+// (std::filesystem::filesystem_error) reach the caller.
 class IniStore {
 public:
     explicit IniStore(std::string path);
@@ -26,6 +28,12 @@ public:
 
     std::string path;
     IniDocument cfg;
+
+private:
+    void convert_legacy(const std::string& content);
+    void fill_in_defaults();
+    void migrate_old_address_key();
+    void store(const std::string& sec, const std::string& key, const std::string& val);
 };
 
 }  // namespace quorvane

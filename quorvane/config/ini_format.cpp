@@ -1,0 +1,181 @@
+#include "quorvane/config/ini_format.hpp"
+
+#include <map>
+#include <utility>
+
+#include "quorvane/config/ini_key.hpp"
+#include "quorvane/paths/utf8.hpp"
+
+namespace quorvane {
+
+namespace {
+
+const std::string kDefaultSection = "DEFAULT";
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v'; }
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::size_t indent_of(std::string_view line) {
+    std::size_t indent = 0;
+    while (indent < line.size() && is_blank(line[indent])) ++indent;
+    return indent;
+}
+
+std::string describe_line(std::string_view line) {
+    constexpr std::size_t kShown = 80;
+    std::string shown(line.substr(0, kShown));
+    if (line.size() > kShown) shown += "...";
+    return "'" + shown + "'";
+}
+
+class Parser {
+public:
+    Parser(const std::string& file) : file_(file) {}
+
+    IniDocument parse(std::string_view text) {
+        std::size_t number = 0;
+        for (std::string_view line : split_lines(text)) {
+            ++number;
+            parse_line(line, number);
+        }
+        return std::move(document_);
+    }
+
+private:
+    [[noreturn]] void fail(std::size_t line, const std::string& problem) const {
+        throw IniParseError(file_, line, problem);
+    }
+
+    void parse_line(std::string_view line, std::size_t number) {
+        if (const std::size_t bad = first_invalid_utf8(line); bad != std::string_view::npos) {
+            fail(number, "text is not valid UTF-8 (at byte " + std::to_string(bad + 1) +
+                             " of the line)");
+        }
+        const std::string_view content = trim(line);
+        if (content.empty()) {
+            if (!key_.empty()) ++pending_empty_lines_;
+            return;
+        }
+        if (content.front() == '#' || content.front() == ';') return;
+
+        const std::size_t indent = indent_of(line);
+        if (!key_.empty() && indent > key_indent_) {
+            continue_value(content);
+            return;
+        }
+        key_indent_ = indent;
+        pending_empty_lines_ = 0;
+        if (content.size() > 2 && content.front() == '[' && content.back() == ']') {
+            open_section(std::string(content.substr(1, content.size() - 2)), number);
+        } else if (section_.empty()) {
+            throw MissingSectionHeaderError(
+                file_, number, "file contains no section header; first entry " +
+                                   describe_line(line));
+        } else {
+            read_key_value(content, line, number);
+        }
+    }
+
+    void open_section(std::string name, std::size_t number) {
+        auto [seen, added] = section_lines_.emplace(name, number);
+        if (!added) {
+            fail(number, "duplicate section [" + name + "] (first at line " +
+                             std::to_string(seen->second) + ")");
+        }
+        document_.add_section(name);
+        section_ = std::move(name);
+        key_.clear();
+    }
+
+    void read_key_value(std::string_view content, std::string_view line, std::size_t number) {
+        const std::size_t separator = content.find_first_of("=:");
+        if (separator == std::string_view::npos) {
+            fail(number, "expected a [section] header, 'key = value' or a comment, found " +
+                             describe_line(line));
+        }
+        const std::string key = fold_key(std::string(trim(content.substr(0, separator))));
+        if (key.empty()) fail(number, "key missing before '" + std::string(1, content[separator]) + "'");
+        auto [seen, added] = key_lines_.emplace(std::make_pair(section_, key), number);
+        if (!added) {
+            fail(number, "duplicate key '" + key + "' in section [" + section_ +
+                             "] (first at line " + std::to_string(seen->second) + ")");
+        }
+        key_ = key;
+        value_of_key_ = std::string(trim(content.substr(separator + 1)));
+        document_.set(section_, key_, value_of_key_);
+    }
+
+    void continue_value(std::string_view content) {
+        value_of_key_.append(pending_empty_lines_ + 1, '\n');
+        value_of_key_.append(content);
+        pending_empty_lines_ = 0;
+        document_.set(section_, key_, value_of_key_);
+    }
+
+    const std::string& file_;
+    IniDocument document_;
+    std::map<std::string, std::size_t> section_lines_;
+    std::map<std::pair<std::string, std::string>, std::size_t> key_lines_;
+    std::string section_;  // empty until the first header
+    std::string key_;      // the key that continuation lines extend; empty after a header
+    std::string value_of_key_;
+    std::size_t key_indent_ = 0;
+    std::size_t pending_empty_lines_ = 0;
+};
+
+void write_section(std::string& out, const std::string& name, const IniDocument::Entries& entries) {
+    out += '[';
+    out += name;
+    out += "]\n";
+    for (const auto& [key, value] : entries) {
+        out += key;
+        out += " = ";
+        for (const char c : value) {
+            out += c;
+            if (c == '\n') out += '\t';
+        }
+        out += '\n';
+    }
+    out += '\n';
+}
+
+}  // namespace
+
+IniParseError::IniParseError(std::string file, std::size_t line, std::string problem)
+    : std::runtime_error(file + ", line " + std::to_string(line) + ": " + problem),
+      file_(std::move(file)),
+      line_(line),
+      problem_(std::move(problem)) {}
+
+std::vector<std::string_view> split_lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r') continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+IniDocument parse_ini(std::string_view text, const std::string& file) {
+    return Parser(file).parse(text);
+}
+
+std::string write_ini(const IniDocument& document) {
+    std::string out;
+    if (!document.defaults().empty()) write_section(out, kDefaultSection, document.defaults());
+    for (const IniDocument::Section& section : document.all_sections()) {
+        write_section(out, section.name, section.entries);
+    }
+    return out;
+}
+
+}  // namespace quorvane
