@@ -1,0 +1,97 @@
+#pragma once
+// Quorvane: one engine object per run. It owns the run folder, the configuration store,
+// the host's callbacks, the stop flag and what shutdown must reach.
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "quorvane/config/ini_store.hpp"
+#include "quorvane/engine/device_session.hpp"
+#include "quorvane/engine/engine_options.hpp"
+#include "quorvane/engine/session_registry.hpp"
+#include "quorvane/engine/special_cmd.hpp"
+#include "quorvane/engine/worker_pool.hpp"
+#include "quorvane/paths/paths.hpp"
+
+namespace quorvane {
+
+using LogCallback = std::function<void(const std::string& msg)>;
+using ProgressCallback = std::function<void(int pct)>;
+using ApUpdateCallback = std::function<void(int index, const std::string& ip,
+                                            const std::string& model, const std::string& status,
+                                            const std::string& name, const std::string& wlc_ip)>;
+
+class Quorvane {
+  public:
+    explicit Quorvane(LogCallback log_cb = nullptr, ProgressCallback progress_cb = nullptr,
+                      ApUpdateCallback ap_update_cb = nullptr);
+    explicit Quorvane(EngineOptions options, LogCallback log_cb = nullptr,
+                      ProgressCallback progress_cb = nullptr,
+                      ApUpdateCallback ap_update_cb = nullptr);
+    // Stops what the engine started and waits for it, so no worker outlives the object.
+    ~Quorvane();
+    Quorvane(const Quorvane&) = delete;
+    Quorvane& operator=(const Quorvane&) = delete;
+
+    void _log(const std::string& msg);
+    void _progress(int pct);
+    // Truncates toward zero; a value that is not a finite number throws.
+    void _progress(double pct);
+    // Sets the stop flag, stops the poll's pool without waiting and ends every
+    // registered AP session. Never throws.
+    void shutdown() noexcept;
+    bool stop_requested() const { return _shutdown_event.load(); }
+    // AP sessions go here so that shutdown can end them.
+    void register_session(DeviceSessionPtr session) { _open_sessions.add(std::move(session)); }
+
+    // Controller sections in visiting order.
+    std::vector<std::string> _get_wlc_sections() const;
+    std::vector<std::string> _get_wlc_sections_list() const;
+    // A logged-in controller session with paging off. The caller disconnects it.
+    DeviceSessionPtr _wlc_connect(const std::string& section = "WLC");
+
+    SpecialCmdResult SpecialCmdCheck(const std::string& cmd);
+
+    // Runs the list on every controller; returns the output file of the last controller
+    // that completed, or "" when none did.
+    std::string run_wlc_cmds(const std::vector<std::string>& wlc_cmds);
+    // Runs the list on one controller section; returns its output file, or "" on failure.
+    std::string _run_wlc_cmds_for_section(const std::string& section,
+                                          const std::vector<std::string>& wlc_cmds);
+
+    // The session factory, clock, port and probe every network step uses.
+    DeviceSessionPtr connect_device(const DeviceParams& params) const;
+    bool probe_port(const std::string& ip, double timeout = 5) const;
+    void sleep_seconds(double seconds) const;
+    // "port 22" in error texts, or whichever port is configured.
+    std::string port_text() const;
+
+    EngineOptions options;
+
+    std::string run_id;
+    std::string data_dir;
+    IniStore ini;
+    std::pair<std::string, std::string> _collect_counter_key;
+    LogCallback log_cb;
+    ProgressCallback progress_cb;
+    ApUpdateCallback ap_update_cb;
+    int success = 0;
+    int failed = 0;
+    std::atomic<bool> _shutdown_event{false};
+    ExecutorSlot executor;
+    SessionRegistry _open_sessions;
+    std::string operation;
+    std::string workflow;
+
+  private:
+    Quorvane(RunFolder folder, EngineOptions options, LogCallback log_cb,
+             ProgressCallback progress_cb, ApUpdateCallback ap_update_cb);
+
+    std::string run_on_controller(const std::string& section,
+                                  const std::vector<std::string>& wlc_cmds, bool full_run);
+};
+
+}  // namespace quorvane

@@ -1,0 +1,29 @@
+#pragma once
+// What a host or a test may swap in under the engine: how sessions are made, how time
+// passes, which TCP port the devices listen on and how reachability is probed.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "quorvane/engine/clock.hpp"
+#include "quorvane/engine/device_session.hpp"
+
+namespace quorvane {
+
+using PortProbe = std::function<bool(const std::string& ip, int port, double timeout)>;
+
+struct EngineOptions {
+    // Empty means the SSH session layer.
+    ConnectHandler connect;
+    // Every wait and every time stamp of the engine goes through it.
+    std::shared_ptr<Clock> clock = system_clock();
+    // SSH port of every device; the reachability probe checks the same port.
+    int ssh_port = 22;
+    // Empty means a real TCP connect probe.
+    PortProbe port_probe;
+    // Seconds a controller command may take to bring its prompt back.
+    double wlc_read_timeout = 120;
+};
+
+}  // namespace quorvane
