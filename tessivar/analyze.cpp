@@ -1,0 +1,104 @@
+#include "tessivar/analyze.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <iostream>
+
+#include "tessivar/recovery.hpp"
+#include "tessivar/report.hpp"
+#include "tessivar/scan_pool.hpp"
+
+namespace tessivar {
+namespace {
+
+constexpr std::string_view kReportPrefix = "Status_check_results_";
+
+bool ends_with_log(std::string_view name) {
+    if (name.size() < 4) return false;
+    std::string tail(name.substr(name.size() - 4));
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tail == ".log";
+}
+
+// The analyser's own reports end in ".log" too; counting them would add one phantom AP per
+// earlier run.
+bool is_report_name(std::string_view name) { return name.starts_with(kReportPrefix); }
+
+// Log files of the folder in name order, so that reports do not depend on the file system's
+// listing order.
+std::vector<std::filesystem::path> list_logs(const std::filesystem::path& log_dir) {
+    std::vector<std::filesystem::path> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(log_dir)) {
+        const std::string name = entry.path().filename().string();
+        if (!ends_with_log(name) || is_report_name(name)) continue;
+        std::error_code ec;
+        if (!entry.is_regular_file(ec)) continue;
+        logs.push_back(entry.path());
+    }
+    std::sort(logs.begin(), logs.end(), [](const auto& a, const auto& b) {
+        return a.filename().native() < b.filename().native();
+    });
+    return logs;
+}
+
+std::filesystem::path report_path_for(const std::filesystem::path& log_dir) {
+    std::filesystem::path folder = std::filesystem::absolute(log_dir).lexically_normal();
+    if (!folder.has_filename()) folder = folder.parent_path();
+    const std::string name = std::string(kReportPrefix) + folder.filename().string() + ".log";
+    return log_dir / name;
+}
+
+std::string local_time_now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buf[32];
+    const std::size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+    return std::string(buf, n);
+}
+
+}  // namespace
+
+AnalysisResult analyze_logs(const std::filesystem::path& log_dir) {
+    const std::vector<std::filesystem::path> logs = list_logs(log_dir);
+    const std::vector<LogFacts> all_facts = scan_files(logs, default_scan_workers());
+
+    RecoveryGroups groups;
+    std::vector<StatusRow> rows;
+    rows.reserve(logs.size());
+    for (std::size_t i = 0; i < logs.size(); ++i) {
+        const LogFacts& facts = all_facts[i];
+        const std::string file_name = logs[i].filename().string();
+        rows.push_back(status_row(facts, file_name));
+        const std::vector<FailureCode> failures = ap_failures(facts);
+        if (failures.empty()) continue;
+        const std::string signature = facts.model.first.value_or("UNKNOWN");
+        groups[static_cast<std::size_t>(recovery_group_for(failures))].push_back(ApEntry{
+            facts.hostname.value_or(file_name), entry_model_text(signature, failures), facts.ip});
+    }
+
+    std::filesystem::path report;
+    if (!rows.empty()) {
+        report = report_path_for(log_dir);
+        append_text(report, status_report_block(local_time_now(), rows, groups));
+    }
+
+    std::vector<SusceptibleAp> records;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const std::string_view recovery =
+            recovery_group_text(static_cast<RecoveryGroup>(g)).recovery;
+        for (const ApEntry& entry : groups[g]) {
+            records.push_back({entry.name, entry.model, entry.ip, std::string(recovery)});
+        }
+    }
+
+    std::cout << "DEBUG: analyze_logs running on: " << log_dir.string() << std::endl;
+    if (rows.empty()) return {};
+    append_text(report, susceptibility_block(records.size(), quick_summary(groups)));
+    std::cout << "DEBUG summary_filename: " << report.string() << std::endl;
+    return {std::move(records), report.string()};
+}
+
+}  // namespace tessivar

@@ -1,3 +1,0 @@
-namespace tessivar {
-const char* library_name() { return "Tessivar"; }
-}  // namespace tessivar
