@@ -1,0 +1,34 @@
+// The command line of an access point: user and privileged mode, identification,
+// flash and /tmp inspection, clean-up, reload, file transfers and image downloads.
+#pragma once
+
+#include "cli.hpp"
+
+namespace fleetsim {
+
+class ApCli : public Cli {
+public:
+    using Cli::Cli;
+
+protected:
+    std::string prompt() const override { return cfg_.hostname + (enabled_ ? "#" : ">"); }
+    bool dispatch(const Words& words, const std::string& line) override;
+
+private:
+    bool privileged(const Words& words, const std::string& line);
+    void enable();
+    std::string show_inventory() const;
+    std::string show_version() const;
+    std::string show_boot() const;
+    std::string show_filesystems() const;
+    std::string show_flash() const;
+    std::string show_image_integrity() const;
+    void reload();
+    void copy(const std::string& source, const std::string& target);
+    void run_copy(const std::string& source, const std::string& target, bool ok);
+    void archive_download(const std::string& source);
+
+    bool enabled_ = false;
+};
+
+}  // namespace fleetsim

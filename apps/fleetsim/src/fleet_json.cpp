@@ -1,0 +1,239 @@
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "fleetsim/fleet.hpp"
+
+namespace fleetsim {
+namespace {
+
+using nlohmann::json;
+
+// Unknown keys are errors: a misspelt fault would otherwise silently do nothing.
+class Reader {
+public:
+    Reader(const json& object, std::string where) : object_(object), where_(std::move(where)) {
+        if (!object_.is_object()) fail("must be an object");
+    }
+
+    template <typename T>
+    void get(const char* key, T& into) {
+        seen_.insert(key);
+        auto it = object_.find(key);
+        if (it == object_.end() || it->is_null()) return;
+        try {
+            into = it->get<T>();
+        } catch (const json::exception& e) {
+            fail(std::string("key \"") + key + "\": " + e.what());
+        }
+    }
+
+    const json* child(const char* key) {
+        seen_.insert(key);
+        auto it = object_.find(key);
+        return it == object_.end() || it->is_null() ? nullptr : &*it;
+    }
+
+    void finish() const {
+        for (auto it = object_.begin(); it != object_.end(); ++it)
+            if (!seen_.count(it.key())) fail("unknown key \"" + it.key() + "\"");
+    }
+
+    [[noreturn]] void fail(const std::string& why) const {
+        throw std::runtime_error("fleet file: " + where_ + ": " + why);
+    }
+
+private:
+    const json& object_;
+    std::string where_;
+    std::set<std::string> seen_;
+};
+
+Faults read_faults(const json& j, const std::string& where) {
+    Faults f;
+    Reader r(j, where + " faults");
+    r.get("wrong_password", f.wrong_password);
+    r.get("delay_ms", f.delay_ms);
+    r.get("hang_on", f.hang_on);
+    r.get("drop_on", f.drop_on);
+    r.get("huge_on", f.huge_on);
+    r.get("garbage_on", f.garbage_on);
+    r.get("refuse_enable", f.refuse_enable);
+    r.get("reject_terminal_length", f.reject_terminal_length);
+    r.get("alternate_host_key", f.alternate_host_key);
+    r.finish();
+    if (f.delay_ms < 0) r.fail("delay_ms must not be negative");
+    return f;
+}
+
+Client read_client(const json& j, const std::string& where) {
+    Client c;
+    Reader r(j, where);
+    r.get("mac", c.mac);
+    r.get("ap_name", c.ap_name);
+    r.get("state", c.state);
+    r.get("wlan_id", c.wlan_id);
+    r.get("connected_for", c.connected_for);
+    r.get("entry_create_time", c.entry_create_time);
+    r.get("ip", c.ip);
+    r.get("username", c.username);
+    r.finish();
+    if (c.mac.empty()) r.fail("client without \"mac\"");
+    return c;
+}
+
+Device read_device(const json& j, size_t index) {
+    std::string where = "device " + std::to_string(index);
+    Device d;
+    Reader r(j, where);
+    std::string kind;
+    r.get("kind", kind);
+    if (kind == "controller" || kind == "wlc") {
+        d.kind = DeviceKind::controller;
+    } else if (kind == "ap" || kind == "access_point") {
+        d.kind = DeviceKind::access_point;
+    } else {
+        r.fail("\"kind\" must be \"controller\" or \"ap\"");
+    }
+    r.get("address", d.address);
+    r.get("hostname", d.hostname);
+    r.get("username", d.username);
+    r.get("password", d.password);
+    r.get("enable_secret", d.enable_secret);
+    r.get("model", d.model);
+    r.get("serial", d.serial);
+    r.get("version", d.version);
+    r.get("backup_version", d.backup_version);
+    r.get("boot_partition", d.boot_partition);
+    r.get("model_signature", d.model_signature);
+    r.get("site_tag", d.site_tag);
+    r.get("policy_tag", d.policy_tag);
+    r.get("rf_tag", d.rf_tag);
+    r.get("location", d.location);
+    r.get("controller", d.controller);
+    r.get("ethernet_mac", d.ethernet_mac);
+    r.get("tmp_usage_percent", d.tmp_usage_percent);
+    r.get("part2_available", d.part2_available);
+    r.get("cnssdaemon_log", d.cnssdaemon_log);
+    r.get("image_integrity_good", d.image_integrity_good);
+    r.get("transfer_ms", d.transfer_ms);
+    r.get("uptime_minutes", d.uptime_minutes);
+    if (const json* clients = r.child("clients")) {
+        if (!clients->is_array()) r.fail("\"clients\" must be an array");
+        for (size_t i = 0; i < clients->size(); ++i)
+            d.clients.push_back(read_client((*clients)[i], where + " client " + std::to_string(i)));
+    }
+    if (const json* faults = r.child("faults")) d.faults = read_faults(*faults, where);
+    r.finish();
+    if (!is_loopback_address(d.address))
+        r.fail("address \"" + d.address + "\" is not a loopback address (127.0.0.0/8)");
+    if (d.hostname.empty()) r.fail("missing \"hostname\"");
+    if (d.tmp_usage_percent < 0 || d.tmp_usage_percent > 100)
+        r.fail("tmp_usage_percent must be 0 to 100");
+    return d;
+}
+
+json write_faults(const Faults& f) {
+    return json{{"wrong_password", f.wrong_password},
+                {"delay_ms", f.delay_ms},
+                {"hang_on", f.hang_on},
+                {"drop_on", f.drop_on},
+                {"huge_on", f.huge_on},
+                {"garbage_on", f.garbage_on},
+                {"refuse_enable", f.refuse_enable},
+                {"reject_terminal_length", f.reject_terminal_length},
+                {"alternate_host_key", f.alternate_host_key}};
+}
+
+json write_device(const Device& d) {
+    json j{{"kind", d.kind == DeviceKind::controller ? "controller" : "ap"},
+           {"address", d.address},
+           {"hostname", d.hostname},
+           {"username", d.username},
+           {"password", d.password},
+           {"enable_secret", d.enable_secret},
+           {"model", d.model},
+           {"serial", d.serial},
+           {"version", d.version},
+           {"location", d.location},
+           {"uptime_minutes", d.uptime_minutes}};
+    if (d.kind == DeviceKind::access_point) {
+        j["backup_version"] = d.backup_version;
+        j["boot_partition"] = d.boot_partition;
+        j["model_signature"] = d.model_signature;
+        j["site_tag"] = d.site_tag;
+        j["policy_tag"] = d.policy_tag;
+        j["rf_tag"] = d.rf_tag;
+        j["controller"] = d.controller;
+        j["ethernet_mac"] = d.ethernet_mac;
+        j["tmp_usage_percent"] = d.tmp_usage_percent;
+        j["part2_available"] = d.part2_available;
+        j["cnssdaemon_log"] = d.cnssdaemon_log;
+        j["image_integrity_good"] = d.image_integrity_good;
+        j["transfer_ms"] = d.transfer_ms;
+    } else {
+        j["transfer_ms"] = d.transfer_ms;
+        json clients = json::array();
+        for (const Client& c : d.clients)
+            clients.push_back(json{{"mac", c.mac},
+                                   {"ap_name", c.ap_name},
+                                   {"state", c.state},
+                                   {"wlan_id", c.wlan_id},
+                                   {"connected_for", c.connected_for},
+                                   {"entry_create_time", c.entry_create_time},
+                                   {"ip", c.ip},
+                                   {"username", c.username}});
+        j["clients"] = clients;
+    }
+    j["faults"] = write_faults(d.faults);
+    return j;
+}
+
+}  // namespace
+
+Fleet parse_fleet(const std::string& json_text) {
+    json doc;
+    try {
+        doc = json::parse(json_text);
+    } catch (const json::exception& e) {
+        throw std::runtime_error(std::string("fleet file: not valid JSON: ") + e.what());
+    }
+    Reader top(doc, "top level");
+    const json* devices = top.child("devices");
+    top.finish();
+    if (!devices || !devices->is_array()) top.fail("\"devices\" must be an array");
+    Fleet fleet;
+    std::set<std::string> addresses;
+    for (size_t i = 0; i < devices->size(); ++i) {
+        Device d = read_device((*devices)[i], i);
+        if (!addresses.insert(d.address).second)
+            top.fail("address " + d.address + " is used by two devices");
+        fleet.devices.push_back(std::move(d));
+    }
+    return fleet;
+}
+
+Fleet load_fleet(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("fleet file: cannot read " + file.string());
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parse_fleet(text.str());
+}
+
+std::string fleet_to_json(const Fleet& fleet) {
+    json devices = json::array();
+    for (const Device& d : fleet.devices) devices.push_back(write_device(d));
+    return json{{"devices", devices}}.dump(2) + "\n";
+}
+
+void save_fleet(const Fleet& fleet, const std::filesystem::path& file) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+    out << fleet_to_json(fleet);
+    if (!out.flush()) throw std::runtime_error("cannot write " + file.string());
+}
+
+}  // namespace fleetsim

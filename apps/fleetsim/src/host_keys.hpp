@@ -1,0 +1,17 @@
+// Host keys kept in the state folder, so that a client that remembers host keys keeps
+// working across restarts. The alternate key lets a device present a changed key.
+#pragma once
+
+#include <filesystem>
+
+namespace fleetsim {
+
+struct HostKeyFiles {
+    std::filesystem::path primary;
+    std::filesystem::path alternate;
+};
+
+// Creates the folder and any missing ed25519 key; throws std::runtime_error on failure.
+HostKeyFiles ensure_host_keys(const std::filesystem::path& state_dir);
+
+}  // namespace fleetsim
