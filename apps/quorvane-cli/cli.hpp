@@ -1,0 +1,37 @@
+#pragma once
+// The command-line host: options every subcommand shares, and the subcommand table.
+
+#include <string>
+#include <vector>
+
+namespace quorvane::cli {
+
+// Exit statuses of the program.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct CommonOptions {
+    int ssh_port = 22;
+    bool ssh_port_given = false;
+    bool simulate = false;
+};
+
+// Thrown for a command line that cannot be understood; main prints it with the usage.
+struct UsageError {
+    std::string message;
+};
+
+struct Subcommand {
+    const char* name;
+    const char* summary;
+    const char* usage;  // arguments and options of its own, one per line
+    int (*run)(const CommonOptions& common, const std::vector<std::string>& args);
+};
+
+int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& args);
+
+// Parses a decimal TCP port; throws UsageError naming the option otherwise.
+int parse_port(const std::string& option, const std::string& text);
+
+}  // namespace quorvane::cli
