@@ -95,21 +95,22 @@ void decode_log_text(std::string& bytes) {
     // invalid bytes separated still form one CR LF break.
     bool pending_cr = false;
     while (in < n) {
-        const unsigned char c = s[in];
-        if (c < 0x80) {
-            if (pending_cr) {
-                pending_cr = false;
-                if (c == '\n') {
-                    ++in;
-                    continue;
-                }
-            }
-            if (c == '\r') {
-                s[out++] = '\n';
-                pending_cr = true;
-            } else {
-                s[out++] = c;
-            }
+        if (pending_cr && s[in] == '\n') {
+            pending_cr = false;
+            ++in;
+            continue;
+        }
+        const std::size_t run = clean_prefix(bytes.data() + in, n - in);
+        if (run > 0) {
+            pending_cr = false;
+            std::memmove(s + out, s + in, run);
+            in += run;
+            out += run;
+            continue;
+        }
+        if (s[in] == '\r') {
+            s[out++] = '\n';
+            pending_cr = true;
             ++in;
             continue;
         }

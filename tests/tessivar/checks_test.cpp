@@ -6,6 +6,7 @@
 
 #include "loggen.hpp"
 #include "temp_folder.hpp"
+#include "tessivar/log_text.hpp"
 
 namespace {
 
@@ -201,6 +202,22 @@ TEST_F(TessivarChecks, ReadLinesDropsUndecodableBytes) {
     EXPECT_EQ(_read_lines(write("x\r\xFE\ny\n")), (std::vector<std::string>{"x\n", "y\n"}));
     EXPECT_THROW(_read_lines(dir_ / "missing.log"), std::system_error);
     EXPECT_THROW(ap_hostname_from_run_header(dir_.path()), std::system_error);
+}
+
+TEST(TessivarDecode, MatchesATextModeReader) {
+    // Expected values as a UTF-8 text-mode reader with universal newlines, dropping undecodable
+    // bytes, returns them.
+    const std::pair<std::string, std::string> vectors[] = {
+        {"a\r\r\nb\xE2\x82\xAC\r\xFF\nc\xF0\x9F\x98", "a\n\nb\xE2\x82\xAC\nc"},
+        {"\xF4\x90\x80\x80x\xE0\x80\xAFy\xEF\xBF\xBF\r", "xy\xEF\xBF\xBF\n"},
+        {std::string(20, 'x') + "\r\n" + std::string(9, 'y') + "\xC3\xA9\xC3\xA9\xC3\xA9\r",
+         std::string(20, 'x') + "\n" + std::string(9, 'y') + "\xC3\xA9\xC3\xA9\xC3\xA9\n"},
+    };
+    for (const auto& [raw, decoded] : vectors) {
+        std::string text = raw;
+        decode_log_text(text);
+        EXPECT_EQ(text, decoded);
+    }
 }
 
 }  // namespace
