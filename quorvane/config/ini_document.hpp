@@ -10,7 +10,7 @@
 namespace quorvane {
 
 class IniDocument {
-public:
+  public:
     using Entries = std::vector<std::pair<std::string, std::string>>;
     struct Section {
         std::string name;
@@ -34,7 +34,7 @@ public:
     const Entries& defaults() const { return defaults_; }
     const std::vector<Section>& all_sections() const { return sections_; }
 
-private:
+  private:
     Section* find(const std::string& name);
     const Section* find(const std::string& name) const;
 

@@ -34,7 +34,7 @@ std::string describe_line(std::string_view line) {
 }
 
 class Parser {
-public:
+  public:
     Parser(const std::string& file) : file_(file) {}
 
     IniDocument parse(std::string_view text) {
@@ -46,22 +46,31 @@ public:
         return std::move(document_);
     }
 
-private:
+  private:
     [[noreturn]] void fail(std::size_t line, const std::string& problem) const {
         throw IniParseError(file_, line, problem);
     }
 
     void parse_line(std::string_view line, std::size_t number) {
-        if (const std::size_t bad = first_invalid_utf8(line); bad != std::string_view::npos) {
-            fail(number, "text is not valid UTF-8 (at byte " + std::to_string(bad + 1) +
-                             " of the line)");
-        }
         const std::string_view content = trim(line);
+        const bool entry = !content.empty() && content.front() != '#' && content.front() != ';';
+        const bool header = content.size() > 2 && content.front() == '[' && content.back() == ']';
+        // A file of the flat legacy form is recognised before its text is judged: that form
+        // is read again leniently, undecodable bytes and all.
+        if (entry && !header && section_.empty()) {
+            throw MissingSectionHeaderError(
+                file_, number,
+                "file contains no section header; first entry " + describe_line(line));
+        }
+        if (const std::size_t bad = first_invalid_utf8(line); bad != std::string_view::npos) {
+            fail(number,
+                 "text is not valid UTF-8 (at byte " + std::to_string(bad + 1) + " of the line)");
+        }
         if (content.empty()) {
             if (!key_.empty()) ++pending_empty_lines_;
             return;
         }
-        if (content.front() == '#' || content.front() == ';') return;
+        if (!entry) return;
 
         const std::size_t indent = indent_of(line);
         if (!key_.empty() && indent > key_indent_) {
@@ -70,12 +79,8 @@ private:
         }
         key_indent_ = indent;
         pending_empty_lines_ = 0;
-        if (content.size() > 2 && content.front() == '[' && content.back() == ']') {
+        if (header) {
             open_section(std::string(content.substr(1, content.size() - 2)), number);
-        } else if (section_.empty()) {
-            throw MissingSectionHeaderError(
-                file_, number, "file contains no section header; first entry " +
-                                   describe_line(line));
         } else {
             read_key_value(content, line, number);
         }
@@ -99,7 +104,8 @@ private:
                              describe_line(line));
         }
         const std::string key = fold_key(std::string(trim(content.substr(0, separator))));
-        if (key.empty()) fail(number, "key missing before '" + std::string(1, content[separator]) + "'");
+        if (key.empty())
+            fail(number, "key missing before '" + std::string(1, content[separator]) + "'");
         auto [seen, added] = key_lines_.emplace(std::make_pair(section_, key), number);
         if (!added) {
             fail(number, "duplicate key '" + key + "' in section [" + section_ +

@@ -24,14 +24,14 @@ namespace quorvane {
 
 // A reading error: names the file, the line (counted from 1) and what is wrong.
 class IniParseError : public std::runtime_error {
-public:
+  public:
     IniParseError(std::string file, std::size_t line, std::string problem);
 
     const std::string& file() const { return file_; }
     std::size_t line() const { return line_; }
     const std::string& problem() const { return problem_; }
 
-private:
+  private:
     std::string file_;
     std::size_t line_;
     std::string problem_;
@@ -39,7 +39,7 @@ private:
 
 // The first entry of the file is not a section header: the file is in the legacy flat form.
 class MissingSectionHeaderError : public IniParseError {
-public:
+  public:
     using IniParseError::IniParseError;
 };
 

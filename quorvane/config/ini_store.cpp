@@ -84,8 +84,7 @@ std::map<std::string, std::string> read_legacy_pairs(const std::string& content)
         std::size_t split = line.find(':');
         if (split == std::string_view::npos) split = line.find('=');
         if (split == std::string_view::npos) continue;
-        pairs[std::string(trim(line.substr(0, split)))] =
-            std::string(trim(line.substr(split + 1)));
+        pairs[std::string(trim(line.substr(0, split)))] = std::string(trim(line.substr(split + 1)));
     }
     return pairs;
 }
@@ -111,8 +110,7 @@ void write_all(int fd, const std::string& data, const fs::path& path) {
 // The file holds credentials: it is readable by its owner only.
 void replace_file_atomically(const fs::path& target, const std::string& data) {
     const fs::path folder = target.parent_path();
-    std::string temp_name =
-        (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string temp_name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkostemp(temp_name.data(), O_CLOEXEC);
     if (fd < 0) fail_save("cannot create a temporary file for", target, errno);
     const fs::path temp(temp_name);

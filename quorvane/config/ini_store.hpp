@@ -16,7 +16,7 @@ bool is_secret_key(const std::string& key);
 // Reading errors of the file (IniParseError, see ini_format.hpp) and errors of saving
 // (std::filesystem::filesystem_error) reach the caller.
 class IniStore {
-public:
+  public:
     explicit IniStore(std::string path);
 
     std::string get(const std::string& sec, const std::string& key,
@@ -29,7 +29,7 @@ public:
     std::string path;
     IniDocument cfg;
 
-private:
+  private:
     void convert_legacy(const std::string& content);
     void fill_in_defaults();
     void migrate_old_address_key();

@@ -32,7 +32,8 @@ std::string without_run_tags(std::string name) {
     const std::string_view tag = "RUN";
     std::string out;
     std::size_t pos = 0;
-    for (std::size_t hit; (hit = name.find(tag, pos)) != std::string::npos; pos = hit + tag.size()) {
+    for (std::size_t hit; (hit = name.find(tag, pos)) != std::string::npos;
+         pos = hit + tag.size()) {
         out.append(name, pos, hit - pos);
     }
     out.append(name, pos);
@@ -68,9 +69,7 @@ std::string ensure_dir(const std::string& path) {
     return path;
 }
 
-std::string today_data_dir() {
-    return ensure_dir(dated_folder(local_now()));
-}
+std::string today_data_dir() { return ensure_dir(dated_folder(local_now())); }
 
 int next_run_number(const std::string& dated_dir) {
     std::optional<int> highest;

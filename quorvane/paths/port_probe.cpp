@@ -100,9 +100,8 @@ bool _is_ipv4(const std::string& s) {
 bool ssh_port_open(const std::string& ip, int port, double timeout) {
     if (!std::isfinite(timeout) || timeout < 0 || port < 0 || port > 65535) return false;
     if (ip.find('\0') != std::string::npos) return false;
-    const auto deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                           std::chrono::duration<double>(std::min(timeout, 1e7)));
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(std::min(timeout, 1e7)));
 
     const std::optional<in_addr> address = resolve_ipv4(ip, deadline);
     if (!address) return false;

@@ -15,7 +15,8 @@ namespace fs = std::filesystem;
 namespace {
 
 [[noreturn]] void fail(const char* what, const std::string& path) {
-    throw fs::filesystem_error(what, fs::path(path), std::error_code(errno, std::generic_category()));
+    throw fs::filesystem_error(what, fs::path(path),
+                               std::error_code(errno, std::generic_category()));
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ TEST(IsIpv4, AcceptsOnlyFourDottedDecimalsInRange) {
     EXPECT_TRUE(_is_ipv4("10.0.0.1"));
     EXPECT_TRUE(_is_ipv4("0.0.0.0"));
     EXPECT_TRUE(_is_ipv4("255.255.255.255"));
-    for (const char* text : {"10.0.0", "10.0.0.256", " 10.0.0.1", "10.0.0.1 ", "host", "",
-                             "::1", "10..0.1", "1.2.3.4.5", "0x1.2.3.4"}) {
+    for (const char* text : {"10.0.0", "10.0.0.256", " 10.0.0.1", "10.0.0.1 ", "host", "", "::1",
+                             "10..0.1", "1.2.3.4.5", "0x1.2.3.4"}) {
         EXPECT_FALSE(_is_ipv4(text)) << text;
     }
     EXPECT_FALSE(_is_ipv4(std::string("10.0.0.1\0junk", 13)));
@@ -28,7 +28,7 @@ TEST(IsIpv4, AcceptsOnlyFourDottedDecimalsInRange) {
 
 // A loopback listener on a free port; closed again at the end of the test.
 class Listener {
-public:
+  public:
     explicit Listener(int backlog = 16) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -51,7 +51,7 @@ public:
         if (::poll(&pfd, 1, 1000) == 1) ::close(::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC));
     }
 
-private:
+  private:
     int fd_;
     int port_ = 0;
 };

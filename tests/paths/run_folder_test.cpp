@@ -46,7 +46,7 @@ TEST(NextRunNumber, NumbersReadLikeALenientIntegerConversion) {
     fs::create_directory(dated.path() / "RUN 7 ");
     fs::create_directory(dated.path() / "RUN+8");
     fs::create_directory(dated.path() / "RUN009");
-    fs::create_directory(dated.path() / "RUN1_0");        // not decimal here
+    fs::create_directory(dated.path() / "RUN1_0");          // not decimal here
     fs::create_directory(dated.path() / "RUN99999999999");  // beyond any run we make
     fs::create_directory(dated.path() / "RUN3a");
     EXPECT_EQ(next_run_number(dated.path().string()), 10);

@@ -17,7 +17,7 @@ TEST(SafeFilename, ReplacesEachOtherCharacterByOneUnderscore) {
 
 TEST(SafeFilename, KeepsLettersAndDigitsOfEveryScript) {
     EXPECT_EQ(_safe_filename("Åsa_AP.1"), "Åsa_AP.1");
-    EXPECT_EQ(_safe_filename("Зал-٣"), "Зал-٣");  // Cyrillic letters, Arabic-Indic digit
+    EXPECT_EQ(_safe_filename("Зал-٣"), "Зал-٣");        // Cyrillic letters, Arabic-Indic digit
     EXPECT_EQ(_safe_filename("東京ⅫAP²"), "東京ⅫAP²");  // letter numbers and superscripts
 }
 
@@ -49,14 +49,20 @@ TEST(SafeFilename, CutHappensAfterTrailingDotsAreRemoved) {
 }
 
 TEST(SafeFilename, InvalidUtf8BytesAreDropped) {
-    EXPECT_EQ(_safe_filename(std::string("ap\xff" "1")), "ap1");
+    EXPECT_EQ(_safe_filename(std::string("ap\xff"
+                                         "1")),
+              "ap1");
     EXPECT_EQ(_safe_filename(std::string("\xff\xfe")), "UNKNOWN");
 }
 
 TEST(Utf8, MaximalInvalidSubpartIsDroppedAsOneUnit) {
     // A truncated three-byte character followed by a valid one keeps the valid one.
-    EXPECT_EQ(drop_invalid_utf8("\xe2\x82" "A"), "A");
-    EXPECT_EQ(drop_invalid_utf8("\xf0\x9f\x98" "\xc3\xa9"), "\xc3\xa9");
+    EXPECT_EQ(drop_invalid_utf8("\xe2\x82"
+                                "A"),
+              "A");
+    EXPECT_EQ(drop_invalid_utf8("\xf0\x9f\x98"
+                                "\xc3\xa9"),
+              "\xc3\xa9");
     EXPECT_EQ(drop_invalid_utf8("\xf4\x90\x80\x80"), "");  // above U+10FFFF
     EXPECT_EQ(drop_invalid_utf8("\xf0\x9f\x98\x80"), "\xf0\x9f\x98\x80");
     EXPECT_FALSE(is_valid_utf8("\xed\xa0\x80"));  // surrogate

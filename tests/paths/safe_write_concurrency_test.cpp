@@ -39,8 +39,7 @@ TEST(SafeWriteAppendConcurrency, AppendsFromManyThreadsNeverTear) {
         const std::size_t colon = line.find(':');
         ASSERT_NE(colon, std::string::npos);
         const int t = std::stoi(line.substr(0, colon));
-        ASSERT_EQ(line.substr(colon + 1),
-                  std::string(1000 + 517 * t, static_cast<char>('a' + t)));
+        ASSERT_EQ(line.substr(colon + 1), std::string(1000 + 517 * t, static_cast<char>('a' + t)));
         ++lines_per_thread[t];
     }
     ASSERT_EQ(lines_per_thread.size(), static_cast<std::size_t>(kThreads));

@@ -30,7 +30,8 @@ TEST(SafeWriteAppend, KeepsTextUnchangedIncludingLineBreaksAndNonAscii) {
 
 TEST(SafeWriteAppend, DropsBytesThatAreNotUtf8) {
     TempFolder root;
-    _safe_write_append(root / "t.txt", std::string("ok\xff|\xe2\x82|\xed\xa0\x80|\xc0\xaf" "end"));
+    _safe_write_append(root / "t.txt", std::string("ok\xff|\xe2\x82|\xed\xa0\x80|\xc0\xaf"
+                                                   "end"));
     EXPECT_EQ(read_file(root / "t.txt"), "ok|||end");
 }
 

@@ -1,0 +1,248 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "quorvane/config/ini_format.hpp"
+#include "quorvane/config/ini_store.hpp"
+#include "quorvane/config/secrets.hpp"
+#include "tests/paths/temp_folder.hpp"
+
+namespace quorvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file;
+using testing::TempFolder;
+using testing::write_file;
+
+unsigned file_mode(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+class IniStoreTest : public ::testing::Test {
+  protected:
+    TempFolder folder;
+    const std::string path = folder / "confd/config.ini";
+
+    void write_config(const std::string& content) {
+        fs::create_directories(fs::path(path).parent_path());
+        write_file(path, content);
+    }
+};
+
+TEST_F(IniStoreTest, MissingFileWritesTheThreeSectionSkeleton) {
+    IniStore store(path);
+    EXPECT_EQ(store.path, path);
+    EXPECT_EQ(read_file(path), "[WLC]\n\n[AP]\n\n[FTP]\nscp_port = 22\n\n");
+    EXPECT_EQ(store.get("WLC", "wlc_ip"), "");
+    EXPECT_EQ(store.get("FTP", "ftp_proto", "TFTP"), "TFTP");
+    EXPECT_EQ(store.get("NOPE", "x", "fallback"), "fallback");
+}
+
+TEST_F(IniStoreTest, SavedFileIsOwnerOnlyAndStaysSo) {
+    IniStore store(path);
+    EXPECT_EQ(file_mode(path), 0600u);
+    ::chmod(path.c_str(), 0644);
+    store.set("AP", "ap_user", "admin");
+    store.save();
+    EXPECT_EQ(file_mode(path), 0600u);
+}
+
+TEST_F(IniStoreTest, SaveReplacesTheFileAndLeavesNoTemporaryBehind) {
+    IniStore store(path);
+    store.set("WLC", "wlc_ip", "10.1.1.1");
+    store.save();
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry :
+         fs::directory_iterator(fs::path(path).parent_path())) {
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(IniStore(path).get("WLC", "wlc_ip"), "10.1.1.1");
+}
+
+TEST_F(IniStoreTest, LegacyFileIsConvertedAndTheAddressKeyMigrated) {
+    write_config(
+        "# old flat settings\n"
+        "WlcIpaddr: 10.1.1.5\n"
+        "wlc_user: admin\n"
+        "wlc_pasw = s3cret\n"
+        "a=b:c\n"
+        "ftp_addr: 10.9.9.9\r\n"
+        "unknown_key: dropped\n");
+    IniStore store(path);
+    EXPECT_EQ(read_file(path),
+              "[WLC]\nwlc_user = admin\nwlc_pasw = s3cret\nwlc_ip = 10.1.1.5\n\n"
+              "[AP]\nap_user = \nap_pasw = \nap_enable = \n\n"
+              "[FTP]\nftp_addr = 10.9.9.9\nftp_path = \nftp_user = \nftp_pasw = \n"
+              "scp_port = 22\n\n");
+    EXPECT_EQ(store.get("WLC", "wlc_pasw"), "s3cret");
+}
+
+TEST_F(IniStoreTest, LegacyKeysAreCaseSensitiveAndLaterLinesWin) {
+    write_config("wlcipaddr: 10.1.1.5\nwlc_user: first\nwlc_user: second\nscp_port: 2222\n");
+    IniStore store(path);
+    EXPECT_EQ(store.get("WLC", "wlc_ip"), "");
+    EXPECT_EQ(store.get("WLC", "wlc_user"), "second");
+    EXPECT_EQ(store.get("FTP", "scp_port"), "2222");
+}
+
+TEST_F(IniStoreTest, LegacyConversionDropsUndecodableBytes) {
+    write_config("wlc_user: ad\xffmin\n");
+    EXPECT_EQ(IniStore(path).get("WLC", "wlc_user"), "admin");
+}
+
+TEST_F(IniStoreTest, ByteOrderMarkSendsTheFileDownTheLegacyPath) {
+    write_config("\xEF\xBB\xBF[WLC]\nwlc_ip = 10.1.1.1\n");
+    IniStore store(path);
+    EXPECT_EQ(store.get("WLC", "wlc_ip"), "");
+    EXPECT_EQ(read_file(path).rfind("[WLC]\nwlcipaddr", 0), std::string::npos);
+}
+
+TEST_F(IniStoreTest, OldAddressKeyMovesInWlcOnly) {
+    write_config("[WLC]\nWlcIpaddr = 10.1.1.9\nwlc_ip = 10.1.1.1\n[WLC2]\nwlcipaddr = 10.2.2.2\n");
+    IniStore store(path);
+    EXPECT_EQ(store.get("WLC", "wlc_ip"), "10.1.1.9");
+    EXPECT_FALSE(store.cfg.has_option("WLC", "wlcipaddr"));
+    EXPECT_EQ(store.get("WLC2", "wlcipaddr"), "10.2.2.2");
+    EXPECT_EQ(read_file(path).find("[WLC]\nwlc_ip = 10.1.1.9\n\n"), 0u);
+}
+
+TEST_F(IniStoreTest, DefaultsFillInWhatIsMissingAndKeepTheRest) {
+    write_config("[CRONJOB]\n[FTP]\nftp_proto = SCP\n[Other]\nx = 1\n");
+    IniStore store(path);
+    EXPECT_EQ(store.cfg.sections(),
+              (std::vector<std::string>{"CRONJOB", "FTP", "Other", "WLC", "AP"}));
+    EXPECT_EQ(store.get("CRONJOB", "collect_archive_wnccore_count"), "0");
+    EXPECT_EQ(store.get("FTP", "scp_port"), "22");
+    EXPECT_EQ(IniStore(path).get("Other", "x"), "1");
+}
+
+TEST_F(IniStoreTest, CompleteFileIsNotRewritten) {
+    const std::string content = "# keep me\n[WLC]\n[AP]\n[FTP]\nscp_port = 22\n";
+    write_config(content);
+    IniStore store(path);
+    EXPECT_EQ(read_file(path), content);
+}
+
+TEST_F(IniStoreTest, CronjobSectionIsNotCreatedByTheStore) {
+    IniStore store(path);
+    EXPECT_FALSE(store.cfg.has_section("CRONJOB"));
+}
+
+TEST_F(IniStoreTest, ReadingErrorsFailConstructionAndLeaveTheFileAlone) {
+    const std::string content = "[WLC]\nwlc_ip = 1\n[WLC]\n";
+    write_config(content);
+    EXPECT_THROW(IniStore{path}, IniParseError);
+    EXPECT_EQ(read_file(path), content);
+    write_config("[WLC]\nwlc_ip = \xc3\x28\n");
+    try {
+        IniStore store(path);
+        FAIL() << "expected a reading error";
+    } catch (const IniParseError& e) {
+        EXPECT_EQ(e.file(), path);
+        EXPECT_EQ(e.line(), 2u);
+    }
+}
+
+TEST_F(IniStoreTest, SecretKeysAreScrambledOnSetAndPlainOnGet) {
+    IniStore store(path);
+    store.set("AP", "ap_pasw", "pässwörd");
+    const std::string stored = *store.cfg.get("AP", "ap_pasw");
+    EXPECT_EQ(stored.rfind("ENC::", 0), 0u);
+    EXPECT_EQ(stored, encrypt_value("pässwörd"));
+    EXPECT_EQ(store.get("AP", "ap_pasw"), "pässwörd");
+
+    store.set("AP", "ap_enable", "");
+    EXPECT_EQ(store.cfg.get("AP", "ap_enable"), "");
+    store.set("WLC", "wlc_pasw", "ENC::ABE=");
+    EXPECT_EQ(store.cfg.get("WLC", "wlc_pasw"), "ENC::ABE=");
+    EXPECT_EQ(store.get("WLC", "wlc_pasw"), "Se");
+    store.set("AP", "ap_user", "plain");
+    EXPECT_EQ(store.cfg.get("AP", "ap_user"), "plain");
+}
+
+TEST_F(IniStoreTest, PlainAndBrokenStoredSecretsAreReturnedAsStored) {
+    write_config("[WLC]\nwlc_pasw = legacyplain\n[AP]\nap_pasw = ENC::ABE\n[FTP]\nscp_port = 22\n");
+    IniStore store(path);
+    EXPECT_EQ(store.get("WLC", "wlc_pasw"), "legacyplain");
+    EXPECT_EQ(store.get("AP", "ap_pasw"), "ENC::ABE");
+    EXPECT_EQ(store.get("AP", "missing_password", encrypt_value("dflt")), "dflt");
+}
+
+TEST(SecretKey, NamedByPaswPasswordOrEnableAnywhereInAnyCase) {
+    for (const char* key :
+         {"wlc_pasw", "ap_pasw", "ap_enable", "ftp_pasw", "Enable_Mode", "MyPassword", "xPASWx"}) {
+        EXPECT_TRUE(is_secret_key(key)) << key;
+    }
+    for (const char* key : {"wlc_ip", "ap_user", "pass", "enabl", "passwd"}) {
+        EXPECT_FALSE(is_secret_key(key)) << key;
+    }
+}
+
+TEST_F(IniStoreTest, SetCreatesSectionsKeepsKeyPlacesAndDoesNotSave) {
+    IniStore store(path);
+    const std::string before = read_file(path);
+    store.set("NEW", "Enable_Mode", "x");
+    store.set("FTP", "FTP_ADDR", "10.0.0.9");
+    store.set("FTP", "scp_port", "2222");
+    EXPECT_EQ(read_file(path), before);
+    EXPECT_FALSE(IniStore(path).cfg.has_section("NEW"));
+
+    EXPECT_EQ(store.cfg.sections().back(), "NEW");
+    EXPECT_EQ(store.cfg.get("NEW", "enable_mode"), encrypt_value("x"));
+    const auto& ftp = store.cfg.all_sections()[2].entries;
+    EXPECT_EQ(ftp[0].first, "scp_port");
+    EXPECT_EQ(ftp[1].first, "ftp_addr");
+}
+
+TEST_F(IniStoreTest, BulkSetAppliesEntriesInOrderThenSaveWritesThem) {
+    IniStore store(path);
+    store.bulk_set("WLC2", {{"wlc_ip", "10.2.2.2"}, {"wlc_user", "u"}, {"wlc_pasw", "p"}});
+    store.bulk_set("AP", {{"ap_user", "a"}, {"ap_user", "b"}});
+    store.save();
+    const std::string text = read_file(path);
+    EXPECT_NE(text.find("[WLC2]\nwlc_ip = 10.2.2.2\nwlc_user = u\nwlc_pasw = " +
+                        encrypt_value("p") + "\n\n"),
+              std::string::npos);
+    IniStore again(path);
+    EXPECT_EQ(again.get("WLC2", "wlc_pasw"), "p");
+    EXPECT_EQ(again.get("AP", "ap_user"), "b");
+}
+
+TEST_F(IniStoreTest, CommentsDisappearAndPercentSignsSurviveASave) {
+    write_config("[WLC]\n# note\nwlc_user = a%b\n[AP]\n[FTP]\nscp_port = 22\n");
+    IniStore store(path);
+    store.save();
+    EXPECT_EQ(read_file(path), "[WLC]\nwlc_user = a%b\n\n[AP]\n\n[FTP]\nscp_port = 22\n\n");
+    EXPECT_EQ(IniStore(path).get("WLC", "wlc_user"), "a%b");
+}
+
+TEST_F(IniStoreTest, MultiLineValuesSurviveASave) {
+    IniStore store(path);
+    store.set("WLC_CMDS", "cmds", "show clock\nshow ap summary");
+    store.save();
+    EXPECT_EQ(IniStore(path).get("WLC_CMDS", "cmds"), "show clock\nshow ap summary");
+}
+
+TEST_F(IniStoreTest, FailedSaveRaisesAndLeavesNoTemporaryBehind) {
+    IniStore store(path);
+    fs::remove(path);
+    fs::create_directories(fs::path(path) / "in_the_way");  // cannot be replaced by a file
+    store.set("WLC", "wlc_ip", "10.1.1.1");
+    EXPECT_THROW(store.save(), fs::filesystem_error);
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry :
+         fs::directory_iterator(fs::path(path).parent_path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+}
+
+}  // namespace
+}  // namespace quorvane
