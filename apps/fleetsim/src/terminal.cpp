@@ -108,7 +108,7 @@ bool Terminal::take_line(bool echo, std::string& line) {
         }
         after_cr_ = c == '\r';
         if (c == '\r' || c == '\n') {
-            echoed += "\r\n";
+            if (mode_ != Mode::hung) echoed += "\r\n";
             done = true;
         } else if (c == 0x7f || c == 0x08) {
             if (!current_.empty()) {

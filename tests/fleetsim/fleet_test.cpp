@@ -1,0 +1,101 @@
+// The fleet description: the built-in generator, the JSON form and the loopback rule.
+#include <gmock/gmock.h>
+
+#include <map>
+
+#include "fleetsim/fleet.hpp"
+#include "fleetsim/simulator.hpp"
+
+namespace {
+
+using ::testing::HasSubstr;
+
+TEST(FleetsimFleet, DefaultFleetMixesModelsAndStates) {
+    fleetsim::Fleet f = fleetsim::default_fleet(200);
+    ASSERT_EQ(f.devices.size(), 202u);
+    EXPECT_EQ(f.devices[0].kind, fleetsim::DeviceKind::controller);
+    EXPECT_EQ(f.devices[1].kind, fleetsim::DeviceKind::controller);
+    std::map<std::string, int> models, boots;
+    int stuck = 0;
+    for (const auto& d : f.devices) {
+        EXPECT_TRUE(fleetsim::is_loopback_address(d.address)) << d.address;
+        if (d.kind == fleetsim::DeviceKind::access_point) {
+            ++models[d.model];
+            ++boots[d.boot_partition];
+        }
+        for (const auto& c : d.clients) stuck += c.state == "Authenticating";
+    }
+    for (const char* m : {"C9130AXI-B", "C9120AXI-E", "C9136I-B", "C9166I-B", "AIR-AP2802I-E-K9",
+                          "C9115AXI-B"})
+        EXPECT_GT(models[m], 0) << m;
+    EXPECT_GT(boots["part1"], 0);
+    EXPECT_GT(boots["part2"], 0);
+    EXPECT_GT(stuck, 0);
+    EXPECT_EQ(f.devices.back().address, "127.20.0.200");
+}
+
+TEST(FleetsimFleet, JsonRoundTripKeepsEverything) {
+    fleetsim::Fleet f = fleetsim::default_fleet(3);
+    f.devices[2].faults.delay_ms = 250;
+    f.devices[2].faults.hang_on = "show tech";
+    fleetsim::Fleet back = fleetsim::parse_fleet(fleetsim::fleet_to_json(f));
+    ASSERT_EQ(back.devices.size(), f.devices.size());
+    EXPECT_EQ(fleetsim::fleet_to_json(back), fleetsim::fleet_to_json(f));
+    EXPECT_EQ(back.devices[2].faults.hang_on, "show tech");
+    EXPECT_EQ(back.devices[0].clients.size(), f.devices[0].clients.size());
+}
+
+TEST(FleetsimFleet, MinimalDeviceTakesDefaults) {
+    fleetsim::Fleet f = fleetsim::parse_fleet(
+        R"({"devices":[{"kind":"ap","address":"127.1.2.3","hostname":"AP1"}]})");
+    ASSERT_EQ(f.devices.size(), 1u);
+    EXPECT_EQ(f.devices[0].username, "admin");
+    EXPECT_EQ(f.devices[0].boot_partition, "part1");
+}
+
+TEST(FleetsimFleet, BadFilesAreRejectedWithTheReason) {
+    auto error_of = [](const std::string& text) {
+        try {
+            fleetsim::parse_fleet(text);
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_THAT(error_of(R"({"devices":[{"kind":"ap","address":"10.1.1.5","hostname":"A"}]})"),
+                HasSubstr("not a loopback address"));
+    EXPECT_THAT(error_of(R"({"devices":[{"kind":"ap","address":"127.0.0.5","hostname":"A",
+                "faults":{"delay":5}}]})"),
+                HasSubstr("unknown key \"delay\""));
+    EXPECT_THAT(error_of(R"({"devices":[{"kind":"router","address":"127.0.0.5","hostname":"A"}]})"),
+                HasSubstr("\"kind\""));
+    EXPECT_THAT(error_of(R"({"devices":[{"kind":"ap","address":"127.0.0.5","hostname":"A"},
+                {"kind":"ap","address":"127.0.0.5","hostname":"B"}]})"),
+                HasSubstr("used by two devices"));
+    EXPECT_THAT(error_of("{"), HasSubstr("not valid JSON"));
+}
+
+TEST(FleetsimFleet, SimulatorRefusesNonLoopbackAddresses) {
+    fleetsim::Fleet f = fleetsim::default_fleet(1);
+    f.devices[2].address = "10.1.1.5";
+    EXPECT_THROW(fleetsim::Simulator s(f), std::invalid_argument);
+}
+
+TEST(FleetsimFleet, TakenPortIsReportedAndChosenPortsDoNotCollide) {
+    fleetsim::Simulator a(fleetsim::default_fleet(2));
+    a.start();
+    fleetsim::Options same;
+    same.port = a.port();
+    fleetsim::Simulator b(fleetsim::default_fleet(2), same);
+    try {
+        b.start();
+        FAIL() << "second fleet bound the same port";
+    } catch (const std::runtime_error& e) {
+        EXPECT_THAT(e.what(), HasSubstr("cannot listen on 127.10.0.1:"));
+    }
+    fleetsim::Simulator c(fleetsim::default_fleet(2));
+    c.start();
+    EXPECT_NE(c.port(), a.port());
+}
+
+}  // namespace
