@@ -115,7 +115,8 @@ int Connection::on_data(ssh_session, ssh_channel, void* data, uint32_t len, int 
 }
 
 void Connection::on_eof(ssh_session, ssh_channel, void* self) {
-    static_cast<Connection*>(self)->drop(false);
+    // Like a real shell, the device still answers what was typed before the end of input.
+    static_cast<Connection*>(self)->input_ended_ = true;
 }
 
 void Connection::on_close(ssh_session, ssh_channel, void* self) {
@@ -179,6 +180,7 @@ void Connection::service(Clock::time_point now) {
         return;
     }
     if (terminal_ && !closing_) terminal_->run(now);
+    if (input_ended_ && (!terminal_ || terminal_->idle())) drop(false);
     if (closing_ && abrupt_) {
         ::shutdown(ssh_get_fd(session_), SHUT_RDWR);
         finished_ = true;

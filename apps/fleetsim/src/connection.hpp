@@ -63,6 +63,7 @@ private:
     std::string pending_;
     std::string kbdint_user_;
     bool authenticated_ = false;
+    bool input_ended_ = false;
     bool closing_ = false;
     bool abrupt_ = false;
     bool finished_ = false;

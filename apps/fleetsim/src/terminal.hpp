@@ -48,7 +48,8 @@ public:
     void hang();
     void drop(bool abrupt);
 
-    bool busy() const { return !steps_.empty(); }
+    // Nothing queued and no typed input left to handle.
+    bool idle() const { return steps_.empty() && input_.empty(); }
 
 private:
     struct Step {
