@@ -10,6 +10,8 @@
 
 #include "loggen.hpp"
 #include "temp_folder.hpp"
+#include "tessivar/checks.hpp"
+#include "tessivar/scan_pool.hpp"
 
 namespace {
 
@@ -249,6 +251,41 @@ TEST_F(TessivarAnalyze, HostileInput) {
     const std::string text = read_file(report);
     EXPECT_THAT(text, HasSubstr("\nAP_huge.log           UNKNOWN"));
     EXPECT_THAT(text, HasSubstr("\nintegrity             (ap1g6a)"));
+}
+
+TEST_F(TessivarAnalyze, ParallelScanAgreesWithThePerFactChecks) {
+    tessivar::loggen::write_fleet(dir_, 60, 4096);
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) files.push_back(e.path());
+    const auto facts = tessivar::scan_files(files, 3);
+    ASSERT_EQ(facts.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto& p = files[i];
+        const auto& f = facts[i];
+        EXPECT_EQ(f.hostname, tessivar::ap_hostname_from_run_header(p));
+        EXPECT_EQ(f.ip, tessivar::ap_ip_from_run_header(p));
+        EXPECT_EQ(f.model, tessivar::ap_model_from_log(p));
+        EXPECT_EQ(f.primary, tessivar::primary_version_check(p));
+        EXPECT_EQ(f.backup, tessivar::backup_version_check(p));
+        EXPECT_EQ(f.cnss, tessivar::cnssdaemon_log_present(p));
+        EXPECT_EQ(f.boot, tessivar::current_boot_partition(p));
+        EXPECT_EQ(f.integrity_failed, tessivar::image_integrity_failed(p));
+        EXPECT_EQ(f.part2, tessivar::part2_mem_available_mb(p));
+    }
+}
+
+TEST_F(TessivarAnalyze, ParallelScanReportsTheFirstFailingFileInOrder) {
+    std::vector<std::filesystem::path> files;
+    for (int i = 0; i < 40; ++i) {
+        files.push_back(dir_ / ("AP_" + std::to_string(i) + ".log"));
+        if (i != 17 && i != 30) append_file(files.back(), render_poll(ApPoll{}));
+    }
+    try {
+        tessivar::scan_files(files, 4);
+        ADD_FAILURE() << "no error";
+    } catch (const std::system_error& e) {
+        EXPECT_THAT(e.what(), HasSubstr("AP_17.log"));
+    }
 }
 
 }  // namespace
