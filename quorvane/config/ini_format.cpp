@@ -141,10 +141,14 @@ void write_section(std::string& out, const std::string& name, const IniDocument:
     for (const auto& [key, value] : entries) {
         out += key;
         out += " = ";
-        for (const char c : value) {
-            out += c;
-            if (c == '\n') out += '\t';
+        // Every line break of the value, CR LF and lone CR included, becomes "\n\t": a raw
+        // CR would end the line on reading and leave the file unreadable.
+        const std::vector<std::string_view> lines = split_lines(value);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (i > 0) out += "\n\t";
+            out += lines[i];
         }
+        if (!value.empty() && (value.back() == '\n' || value.back() == '\r')) out += "\n\t";
         out += '\n';
     }
     out += '\n';

@@ -9,8 +9,8 @@
 // are dropped. Duplicate sections or keys are errors.
 //
 // Writing: DEFAULT first when it has keys, then every section as its header, one
-// "key = value" line per key and an empty line; a line break inside a value is written
-// as a line break followed by a tab so that it reads back as a continuation.
+// "key = value" line per key and an empty line; a line break inside a value (LF, CR LF or
+// CR) is written as a line break followed by a tab so that it reads back as a continuation.
 
 #include <cstddef>
 #include <stdexcept>

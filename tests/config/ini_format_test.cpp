@@ -127,6 +127,17 @@ TEST(IniWrite, WrittenFormByteForByte) {
               "[EMPTY]\n\n");
 }
 
+TEST(IniWrite, CarriageReturnsInValuesCannotBreakTheFile) {
+    IniDocument doc;
+    doc.add_section("S");
+    doc.set("S", "k", "a\r\nb\rc\n");
+    doc.set("S", "next", "1");
+    EXPECT_EQ(write_ini(doc), "[S]\nk = a\n\tb\n\tc\n\t\nnext = 1\n\n");
+    const IniDocument again = parse(write_ini(doc));
+    EXPECT_EQ(again.get("S", "k"), "a\nb\nc");
+    EXPECT_EQ(again.get("S", "next"), "1");
+}
+
 TEST(IniWrite, NoDefaultBlockWithoutDefaultKeys) {
     IniDocument doc;
     doc.add_section("A");
