@@ -1,11 +1,11 @@
 #include "quorvane/engine/ssh_connect.hpp"
 
-#include <stdexcept>
+#include "quorvane/engine/ssh_device_session.hpp"
 
 namespace quorvane {
 
 DeviceSessionPtr ssh_connect(const DeviceParams& params) {
-    throw std::runtime_error("SSH sessions to " + params.host + " are not available yet");
+    return std::make_shared<SshDeviceSession>(params);
 }
 
 }  // namespace quorvane

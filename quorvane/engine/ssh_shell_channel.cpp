@@ -1,0 +1,93 @@
+#include "quorvane/engine/ssh_shell_channel.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <string>
+
+#include "quorvane/engine/ssh_error.hpp"
+
+namespace quorvane {
+
+SshShellChannel::SshShellChannel(const SshTransport& transport, SshClock::time_point deadline)
+    : transport_(transport), channel_(ssh_channel_new(transport.session())) {
+    const std::string& label = transport_.label();
+    if (channel_ == nullptr) throw SshError("cannot create a channel to " + label);
+    const std::string timeout_text = "Opening the shell on " + label + " timed out";
+    const auto fail = [&](const char* step) {
+        const std::string reason = ssh_get_error(transport_.session());
+        throw SshError(std::string(step) + " on " + label + " failed: " + reason);
+    };
+    try {
+        if (transport_.repeat([&] { return ssh_channel_open_session(channel_); }, SSH_AGAIN,
+                              deadline, timeout_text) != SSH_OK) {
+            fail("Opening a session channel");
+        }
+        if (transport_.repeat(
+                [&] {
+                    return ssh_channel_request_pty_size(channel_, "vt100", kTerminalColumns,
+                                                        kTerminalRows);
+                },
+                SSH_AGAIN, deadline, timeout_text) != SSH_OK) {
+            fail("Requesting a terminal");
+        }
+        if (transport_.repeat([&] { return ssh_channel_request_shell(channel_); }, SSH_AGAIN,
+                              deadline, timeout_text) != SSH_OK) {
+            fail("Starting the shell");
+        }
+    } catch (const SshError&) {
+        if (channel_ != nullptr) ssh_channel_free(channel_);
+        channel_ = nullptr;
+        throw;
+    }
+}
+
+SshShellChannel::~SshShellChannel() {
+    if (channel_ == nullptr) return;
+    ssh_channel_close(channel_);
+    ssh_channel_free(channel_);
+}
+
+void SshShellChannel::throw_closed() const {
+    const char* reason = ssh_get_error(transport_.session());
+    std::string text = "Connection closed by " + transport_.label();
+    if (reason != nullptr && *reason != '\0') text += std::string(" (") + reason + ")";
+    throw SshError(text);
+}
+
+std::size_t SshShellChannel::read_available(char* buffer, std::size_t capacity) {
+    transport_.throw_if_interrupted();
+    const auto count =
+        static_cast<uint32_t>(std::min<std::size_t>(capacity, std::numeric_limits<int32_t>::max()));
+    // With a pseudo-terminal the device's errors arrive on the main stream; stderr is
+    // still read so nothing it sends is lost.
+    for (const int is_stderr : {0, 1}) {
+        const int n = ssh_channel_read_nonblocking(channel_, buffer, count, is_stderr);
+        if (n > 0) return static_cast<std::size_t>(n);
+        if (n == SSH_ERROR) throw_closed();
+        if (n == SSH_EOF) remote_done_ = true;
+    }
+    if (remote_done_ || ssh_channel_is_closed(channel_) ||
+        !ssh_is_connected(transport_.session())) {
+        throw_closed();
+    }
+    return 0;
+}
+
+void SshShellChannel::write(std::string_view text, SshClock::time_point deadline) {
+    while (!text.empty()) {
+        transport_.throw_if_interrupted();
+        const auto count = static_cast<uint32_t>(
+            std::min<std::size_t>(text.size(), std::numeric_limits<int32_t>::max()));
+        const int n = ssh_channel_write(channel_, text.data(), count);
+        if (n == SSH_ERROR) throw_closed();
+        text.remove_prefix(static_cast<std::size_t>(n));
+        if (text.empty()) break;
+        // The device's window is full: let libssh take in its window adjustments.
+        if (!transport_.wait(deadline)) {
+            throw SshError("Sending to " + transport_.label() + " timed out");
+        }
+        if (ssh_channel_poll(channel_, 0) == SSH_ERROR) throw_closed();
+    }
+}
+
+}  // namespace quorvane

@@ -1,0 +1,41 @@
+#pragma once
+// The interactive shell of a device: a channel with a wide pseudo-terminal, read and
+// written without ever blocking, so that every wait stays under the caller's deadline.
+
+#include <libssh/libssh.h>
+
+#include <cstddef>
+#include <string_view>
+
+#include "quorvane/engine/ssh_transport.hpp"
+
+namespace quorvane {
+
+class SshShellChannel {
+  public:
+    // Wide enough that devices never wrap a line of output.
+    static constexpr int kTerminalColumns = 511;
+    static constexpr int kTerminalRows = 24;
+
+    SshShellChannel(const SshTransport& transport, SshClock::time_point deadline);
+    ~SshShellChannel();
+    SshShellChannel(const SshShellChannel&) = delete;
+    SshShellChannel& operator=(const SshShellChannel&) = delete;
+
+    // Copies up to capacity bytes that have already arrived; 0 when there are none now.
+    // Throws SshError ("Connection closed by ...") once the device ended the session and
+    // everything it sent has been read.
+    std::size_t read_available(char* buffer, std::size_t capacity);
+    // Waits for more input; false at the deadline. Throws when the session is interrupted.
+    bool wait(SshClock::time_point deadline) const { return transport_.wait(deadline); }
+    void write(std::string_view text, SshClock::time_point deadline);
+
+  private:
+    [[noreturn]] void throw_closed() const;
+
+    const SshTransport& transport_;
+    ssh_channel channel_ = nullptr;
+    bool remote_done_ = false;
+};
+
+}  // namespace quorvane

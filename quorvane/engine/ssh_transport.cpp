@@ -1,0 +1,254 @@
+#include "quorvane/engine/ssh_transport.hpp"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "quorvane/engine/known_hosts.hpp"
+#include "quorvane/engine/ssh_error.hpp"
+
+namespace quorvane {
+namespace {
+
+// Keyboard-interactive servers may ask several rounds (OpenSSH ends with an empty one).
+constexpr int kMaxKeyboardInteractiveRounds = 8;
+
+void init_libssh_once() {
+    static std::once_flag once;
+    std::call_once(once, [] { ssh_init(); });
+}
+
+int poll_timeout_ms(SshClock::time_point deadline) {
+    const auto left = deadline - SshClock::now();
+    if (left <= SshClock::duration::zero()) return 0;
+    const double ms = std::chrono::duration<double, std::milli>(left).count();
+    return static_cast<int>(std::min(std::ceil(ms), 3.6e6));
+}
+
+std::string seconds_text(int seconds) { return std::to_string(seconds) + "s"; }
+
+struct AddrInfoDeleter {
+    void operator()(addrinfo* ai) const { freeaddrinfo(ai); }
+};
+
+}  // namespace
+
+SshClock::time_point deadline_after(double seconds) {
+    return SshClock::now() + std::chrono::duration_cast<SshClock::duration>(
+                                 std::chrono::duration<double>(std::max(seconds, 0.0)));
+}
+
+SshInterrupter::SshInterrupter() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (fd_ < 0)
+        throw SshError(std::string("cannot create an event descriptor: ") + std::strerror(errno));
+}
+
+SshInterrupter::~SshInterrupter() { ::close(fd_); }
+
+void SshInterrupter::interrupt() noexcept {
+    interrupted_.store(true, std::memory_order_release);
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
+}
+
+SshTransport::SshTransport(const DeviceParams& params, const SshInterrupter& interrupter)
+    : interrupter_(interrupter), label_(ssh_address_label(params.host, params.port)) {
+    init_libssh_once();
+    const int fd = connect_tcp(params);
+    session_ = ssh_new();
+    if (session_ == nullptr) {
+        ::close(fd);
+        throw SshError("cannot create an SSH session for " + label_);
+    }
+    try {
+        handshake(params, fd);
+        verify_host_key(params);
+        authenticate(params);
+    } catch (...) {
+        ssh_disconnect(session_);
+        ssh_free(session_);
+        throw;
+    }
+}
+
+SshTransport::~SshTransport() {
+    ssh_disconnect(session_);
+    ssh_free(session_);
+}
+
+void SshTransport::throw_timeout(const std::string& text) { throw SshError(text); }
+
+void SshTransport::throw_if_interrupted() const {
+    if (interrupter_.interrupted()) throw SshError("Session to " + label_ + " was disconnected");
+}
+
+bool SshTransport::wait(SshClock::time_point deadline) const {
+    short events = POLLIN;
+    if (ssh_get_poll_flags(session_) & SSH_WRITE_PENDING) events |= POLLOUT;
+    pollfd fds[2] = {{ssh_get_fd(session_), events, 0}, {interrupter_.fd(), POLLIN, 0}};
+    for (;;) {
+        const int rc = ::poll(fds, 2, poll_timeout_ms(deadline));
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc < 0) throw SshError("waiting on " + label_ + " failed: " + std::strerror(errno));
+        throw_if_interrupted();
+        return rc > 0;
+    }
+}
+
+std::string SshTransport::ssh_error_text() const {
+    const char* text = ssh_get_error(session_);
+    return text != nullptr && *text != '\0' ? text : "unknown SSH error";
+}
+
+int SshTransport::connect_tcp(const DeviceParams& params) {
+    const auto deadline = deadline_after(params.conn_timeout);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(params.port);
+    const int gai = ::getaddrinfo(params.host.c_str(), port.c_str(), &hints, &found);
+    if (gai != 0) {
+        throw SshError("cannot resolve " + label_ + ": " + ::gai_strerror(gai));
+    }
+    const std::unique_ptr<addrinfo, AddrInfoDeleter> addresses(found);
+
+    std::string failure = "no address";
+    for (const addrinfo* ai = addresses.get(); ai != nullptr; ai = ai->ai_next) {
+        const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                                ai->ai_protocol);
+        if (fd < 0) {
+            failure = std::strerror(errno);
+            continue;
+        }
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        int err = 0;
+        if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
+            err = errno;
+            if (err == EINPROGRESS) {
+                pollfd pfd{fd, POLLOUT, 0};
+                int rc;
+                while ((rc = ::poll(&pfd, 1, poll_timeout_ms(deadline))) < 0 && errno == EINTR) {
+                }
+                if (rc == 0) {
+                    ::close(fd);
+                    throw SshError("TCP connection to " + label_ + " timed out after " +
+                                   seconds_text(params.conn_timeout));
+                }
+                socklen_t len = sizeof err;
+                if (rc < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
+                    err = errno;
+                }
+            }
+        }
+        if (err == 0) return fd;
+        failure = std::strerror(err);
+        ::close(fd);
+    }
+    throw SshError("TCP connection to " + label_ + " failed: " + failure);
+}
+
+void SshTransport::handshake(const DeviceParams& params, int fd) {
+    const bool no_config = false;
+    const int verbosity = SSH_LOG_NOLOG;
+    const unsigned int port = static_cast<unsigned int>(params.port);
+    ssh_options_set(session_, SSH_OPTIONS_PROCESS_CONFIG, &no_config);
+    ssh_options_set(session_, SSH_OPTIONS_LOG_VERBOSITY, &verbosity);
+    ssh_options_set(session_, SSH_OPTIONS_HOST, params.host.c_str());
+    ssh_options_set(session_, SSH_OPTIONS_PORT, &port);
+    if (!params.username.empty()) {
+        ssh_options_set(session_, SSH_OPTIONS_USER, params.username.c_str());
+    }
+    // From here on libssh owns the socket and closes it with the session.
+    if (ssh_options_set(session_, SSH_OPTIONS_FD, &fd) != SSH_OK) {
+        ::close(fd);
+        throw SshError("cannot hand the connection to " + label_ + " to libssh");
+    }
+    ssh_set_blocking(session_, 0);
+    const int rc = repeat(
+        [&] { return ssh_connect(session_); }, SSH_AGAIN, deadline_after(params.banner_timeout),
+        "SSH handshake with " + label_ + " timed out after " + seconds_text(params.banner_timeout));
+    if (rc != SSH_OK) {
+        throw SshError("SSH handshake with " + label_ + " failed: " + ssh_error_text());
+    }
+}
+
+void SshTransport::verify_host_key(const DeviceParams& params) {
+    if (params.known_hosts_path.empty()) return;
+    ssh_key key = nullptr;
+    if (ssh_get_server_publickey(session_, &key) != SSH_OK) {
+        throw SshError("cannot read the host key of " + label_ + ": " + ssh_error_text());
+    }
+    char* blob = nullptr;
+    const int rc = ssh_pki_export_pubkey_base64(key, &blob);
+    const char* type = ssh_key_type_to_char(ssh_key_type(key));
+    HostKey host_key{type != nullptr ? type : "", blob != nullptr ? blob : ""};
+    ssh_string_free_char(blob);
+    ssh_key_free(key);
+    if (rc != SSH_OK) throw SshError("cannot encode the host key of " + label_);
+
+    HostKeyCheck check;
+    try {
+        check =
+            check_and_record_host_key(params.known_hosts_path, params.host, params.port, host_key);
+    } catch (const std::exception& e) {
+        throw SshError("cannot check the host key of " + label_ + ": " + e.what());
+    }
+    if (check == HostKeyCheck::changed) {
+        throw SshError("Host key of " + label_ + " has changed (" + host_key.type +
+                       " key differs from the one remembered in " + params.known_hosts_path +
+                       "); refusing to connect. Remove the line for " +
+                       known_hosts_name(params.host, params.port) +
+                       " from that file if the device was replaced.");
+    }
+}
+
+void SshTransport::authenticate(const DeviceParams& params) {
+    const auto deadline = deadline_after(params.auth_timeout);
+    const std::string timeout_text =
+        "Authentication with " + label_ + " timed out after " + seconds_text(params.auth_timeout);
+    const int rc =
+        repeat([&] { return ssh_userauth_password(session_, nullptr, params.password.c_str()); },
+               SSH_AUTH_AGAIN, deadline, timeout_text);
+    if (rc == SSH_AUTH_SUCCESS) return;
+    if (rc == SSH_AUTH_ERROR) {
+        throw SshError("Authentication with " + label_ + " failed: " + ssh_error_text());
+    }
+    if (authenticate_keyboard_interactive(params, deadline)) return;
+    throw SshError("Authentication failed for user '" + params.username + "' on " + label_);
+}
+
+bool SshTransport::authenticate_keyboard_interactive(const DeviceParams& params,
+                                                     SshClock::time_point deadline) {
+    const std::string timeout_text =
+        "Authentication with " + label_ + " timed out after " + seconds_text(params.auth_timeout);
+    const auto step = [&] { return ssh_userauth_kbdint(session_, nullptr, nullptr); };
+    int rc = repeat(step, SSH_AUTH_AGAIN, deadline, timeout_text);
+    for (int round = 0; rc == SSH_AUTH_INFO && round < kMaxKeyboardInteractiveRounds; ++round) {
+        const int prompts = ssh_userauth_kbdint_getnprompts(session_);
+        for (int i = 0; i < prompts; ++i) {
+            ssh_userauth_kbdint_setanswer(session_, static_cast<unsigned int>(i),
+                                          params.password.c_str());
+        }
+        rc = repeat(step, SSH_AUTH_AGAIN, deadline, timeout_text);
+    }
+    if (rc == SSH_AUTH_ERROR) {
+        throw SshError("Authentication with " + label_ + " failed: " + ssh_error_text());
+    }
+    return rc == SSH_AUTH_SUCCESS;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,83 @@
+#pragma once
+// Bytes over SSH: the TCP connection, the handshake, the host-key check and the login,
+// each bounded by its own time-out. libssh runs in non-blocking mode; every wait is a
+// poll() on the socket and on the session's wake-up descriptor, so a wait ends at its
+// deadline or as soon as another thread interrupts the session.
+
+#include <libssh/libssh.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+
+#include "quorvane/engine/device_session.hpp"
+
+namespace quorvane {
+
+using SshClock = std::chrono::steady_clock;
+
+SshClock::time_point deadline_after(double seconds);
+
+// The wake-up half of a session, usable from any thread while another one waits.
+class SshInterrupter {
+  public:
+    SshInterrupter();
+    ~SshInterrupter();
+    SshInterrupter(const SshInterrupter&) = delete;
+    SshInterrupter& operator=(const SshInterrupter&) = delete;
+
+    // Marks the session as ending and wakes any wait; stays signalled from then on.
+    void interrupt() noexcept;
+    bool interrupted() const noexcept { return interrupted_.load(std::memory_order_acquire); }
+    int fd() const { return fd_; }
+
+  private:
+    int fd_;
+    std::atomic<bool> interrupted_{false};
+};
+
+class SshTransport {
+  public:
+    // Connects and logs in; throws SshError naming the device on any failure.
+    SshTransport(const DeviceParams& params, const SshInterrupter& interrupter);
+    ~SshTransport();
+    SshTransport(const SshTransport&) = delete;
+    SshTransport& operator=(const SshTransport&) = delete;
+
+    ssh_session session() const { return session_; }
+    const std::string& label() const { return label_; }
+
+    // Waits until libssh can make progress (input arrived, or pending output can leave).
+    // Returns false at the deadline; throws SshError once the session is interrupted.
+    bool wait(SshClock::time_point deadline) const;
+    void throw_if_interrupted() const;
+
+    // Repeats a non-blocking libssh step while it answers again_code, waiting in between;
+    // throws SshError with timeout_text at the deadline.
+    template <class Step>
+    int repeat(Step step, int again_code, SshClock::time_point deadline,
+               const std::string& timeout_text) const {
+        for (;;) {
+            throw_if_interrupted();
+            const int rc = step();
+            if (rc != again_code) return rc;
+            if (!wait(deadline)) throw_timeout(timeout_text);
+        }
+    }
+
+  private:
+    [[noreturn]] static void throw_timeout(const std::string& text);
+    int connect_tcp(const DeviceParams& params);
+    void handshake(const DeviceParams& params, int fd);
+    void verify_host_key(const DeviceParams& params);
+    void authenticate(const DeviceParams& params);
+    bool authenticate_keyboard_interactive(const DeviceParams& params,
+                                           SshClock::time_point deadline);
+    std::string ssh_error_text() const;
+
+    const SshInterrupter& interrupter_;
+    std::string label_;
+    ssh_session session_ = nullptr;
+};
+
+}  // namespace quorvane
