@@ -4,8 +4,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -100,6 +102,25 @@ TEST(SshPortOpen, ManyProbesLeaveNoDescriptorOpen) {
     }
     EXPECT_FALSE(ssh_port_open("no-such-host.invalid", 22, 1));
     EXPECT_EQ(open_descriptors(), before);
+}
+
+// Workers of a poll run probe at the same time; host names resolve on helper threads.
+TEST(SshPortOpen, ConcurrentProbesAgree) {
+    Listener listener(64);
+    std::atomic<int> open{0};
+    std::atomic<int> closed{0};
+    const int closed_one = closed_port();
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 8; ++t) {
+        workers.emplace_back([&, t] {
+            const char* host = t % 2 == 0 ? "127.0.0.1" : "localhost";
+            if (ssh_port_open(host, listener.port(), 2)) ++open;
+            if (!ssh_port_open(host, closed_one, 2)) ++closed;
+        });
+    }
+    for (std::thread& worker : workers) worker.join();
+    EXPECT_EQ(open.load(), 8);
+    EXPECT_EQ(closed.load(), 8);
 }
 
 // A listener that never accepts and whose queue is full drops further SYNs, so a connect
