@@ -35,7 +35,7 @@ std::string describe_line(std::string_view line) {
 
 class Parser {
   public:
-    Parser(const std::string& file) : file_(file) {}
+    explicit Parser(const std::string& file) : file_(file) {}
 
     IniDocument parse(std::string_view text) {
         std::size_t number = 0;
