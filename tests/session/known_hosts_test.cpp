@@ -48,8 +48,7 @@ TEST(KnownHostsParse, MatchesHostListsAndSkipsCommentsHashesAndMarkers) {
         "10.0.0.2 ecdsa-sha2-nistp256 KEY3";
     EXPECT_EQ(known_keys_for(text, "10.0.0.2"),
               (std::vector<HostKey>{{"ssh-ed25519", "KEY1"}, {"ecdsa-sha2-nistp256", "KEY3"}}));
-    EXPECT_EQ(known_keys_for(text, "[10.0.0.2]:2222"),
-              (std::vector<HostKey>{{"ssh-rsa", "KEY2"}}));
+    EXPECT_EQ(known_keys_for(text, "[10.0.0.2]:2222"), (std::vector<HostKey>{{"ssh-rsa", "KEY2"}}));
     EXPECT_TRUE(known_keys_for(text, "10.0.0.3").empty());
     EXPECT_TRUE(known_keys_for("10.0.0.3 ssh-ed25519\n", "10.0.0.3").empty());
 }
@@ -68,8 +67,8 @@ TEST(KnownHostsCheck, AppendsOnANewLineToAFileWithoutFinalBreak) {
     const fs::path file = fresh_file("known_hosts_no_break");
     std::ofstream(file) << "10.0.0.1 ssh-ed25519 KEY1";
     EXPECT_EQ(check_and_record_host_key(file, "10.0.0.2", 22, kKeyA), HostKeyCheck::recorded);
-    EXPECT_EQ(read_text(file), "10.0.0.1 ssh-ed25519 KEY1\n10.0.0.2 " + kKeyA.type + " " +
-                                   kKeyA.base64 + "\n");
+    EXPECT_EQ(read_text(file),
+              "10.0.0.1 ssh-ed25519 KEY1\n10.0.0.2 " + kKeyA.type + " " + kKeyA.base64 + "\n");
 }
 
 TEST(KnownHostsCheck, ConcurrentFirstUsesWriteOneWholeLineEach) {

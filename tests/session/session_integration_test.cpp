@@ -1,0 +1,181 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "quorvane/engine/ssh_connect.hpp"
+#include "session_fixture.hpp"
+
+namespace quorvane::session_test {
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string error_of(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+std::string read_text(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST_F(SessionTest, ControllerLogsInPrivilegedAndPrintsLongOutputWithPagingOff) {
+    const auto wlc = ssh_connect(wlc_params());
+    EXPECT_EQ(wlc->base_prompt(), kWlcName);
+    EXPECT_NO_THROW(wlc->enable());  // already privileged: nothing to do
+    EXPECT_EQ(wlc->send_command("term len 0"), "");
+    const std::string summary = wlc->send_command("show ap summary");
+    EXPECT_THAT(summary, Not(HasSubstr("--More--")));
+    EXPECT_THAT(summary, Not(HasSubstr("show ap summary")));
+    EXPECT_THAT(summary, Not(EndsWith("#")));
+    EXPECT_THAT(summary, HasSubstr("AP-HQ-001"));
+    EXPECT_THAT(summary, HasSubstr("\r\n"));  // device line breaks are kept
+    wlc->disconnect();
+}
+
+TEST_F(SessionTest, ApLogsInUnprivilegedAndEntersEnableWithTheSecret) {
+    sim_->clear_transcript(kAp);
+    const auto ap = ssh_connect(ap_params());
+    EXPECT_EQ(ap->base_prompt(), kApName);
+    EXPECT_THAT(sim_->transcript(kAp), Not(::testing::Contains(HasSubstr("length"))))
+        << "paging is the engine's business";
+    ap->enable();
+    EXPECT_EQ(ap->send_command("terminal length 0", 30), "");
+    EXPECT_THAT(ap->send_command("show version"), HasSubstr("AP Running Image"));
+    EXPECT_EQ(ap->base_prompt(), kApName);
+    EXPECT_THAT(sim_->transcript(kAp), ::testing::Contains("apenable"));
+}
+
+TEST_F(SessionTest, EnableFailsClearlyWithAWrongOrRefusedSecret) {
+    DeviceParams wrong = ap_params();
+    wrong.secret = "not-it";
+    const auto ap = ssh_connect(wrong);
+    EXPECT_THAT(error_of([&] { ap->enable(); }),
+                AllOf(HasSubstr("privileged mode"), HasSubstr(kAp), HasSubstr("refused")));
+
+    const auto refusing = ssh_connect(ap_params(kRefusingAp));
+    EXPECT_THAT(error_of([&] { refusing->enable(); }), HasSubstr("refused"));
+}
+
+TEST_F(SessionTest, TimingCommandReturnsAtAConfirmationPromptAndReloadDropsTheSession) {
+    const auto ap = ssh_connect(ap_params(kDroppingAp));
+    ap->enable();
+    const std::string reply = ap->send_command_timing("reload");
+    EXPECT_THAT(reply, HasSubstr("[confirm]"));
+    EXPECT_THAT(reply, Not(StartsWith("reload")));
+    EXPECT_THAT(error_of([&] { ap->send_command_timing("\n"); }),
+                HasSubstr(std::string("Connection closed by ") + kDroppingAp));
+    EXPECT_THAT(error_of([&] { ap->send_command("show clock"); }), HasSubstr(kDroppingAp));
+    ap->disconnect();
+    ap->disconnect();
+    ap->close();
+}
+
+TEST_F(SessionTest, TimingCommandReturnsAtOnceWhenThePromptComesBack) {
+    const auto ap = ssh_connect(ap_params());
+    const auto start = Clock::now();
+    EXPECT_THAT(ap->send_command_timing("show clock"), HasSubstr("UTC"));
+    EXPECT_LT(seconds_since(start), 0.4);  // well under the quiet time
+}
+
+TEST_F(SessionTest, PromptThatNeverReturnsFailsWithPatternNotDetectedAfterReadTimeout) {
+    const auto ap = ssh_connect(ap_params(kHangingAp));
+    const auto start = Clock::now();
+    EXPECT_THAT(
+        error_of([&] { ap->send_command("show hang", 0.3); }),
+        AllOf(HasSubstr("Pattern not detected"), HasSubstr(kHangingAp), HasSubstr("AP-HANG")));
+    const double took = seconds_since(start);
+    EXPECT_GE(took, 0.3);
+    EXPECT_LT(took, 2.0);
+}
+
+TEST_F(SessionTest, ConnectionDroppedMidCommandRaisesInsteadOfHanging) {
+    const auto ap = ssh_connect(ap_params(kDroppingAp));
+    EXPECT_THAT(error_of([&] { ap->send_command("show drop now"); }),
+                HasSubstr(std::string("Connection closed by ") + kDroppingAp));
+}
+
+TEST_F(SessionTest, OneMegabyteLineWithoutBreakArrivesWhole) {
+    const auto ap = ssh_connect(ap_params(kHugeAp));
+    const std::string out = ap->send_command("show huge");
+    EXPECT_EQ(out, std::string(1 << 20, 'x'));
+}
+
+TEST_F(SessionTest, NothingListeningFailsFastNamingTheAddress) {
+    DeviceParams p = ap_params("127.0.0.1");
+    p.port = 9;  // discard: nothing listens there in the test environment
+    const auto start = Clock::now();
+    EXPECT_THAT(error_of([&] { ssh_connect(p); }),
+                AllOf(HasSubstr("TCP connection to 127.0.0.1:9"), HasSubstr("refused")));
+    EXPECT_LT(seconds_since(start), p.conn_timeout);
+}
+
+TEST_F(SessionTest, WrongPasswordFailsAfterPasswordAndKeyboardInteractive) {
+    const int before = sim_->state(kLockedAp).failed_logins;
+    EXPECT_THAT(error_of([&] { ssh_connect(ap_params(kLockedAp)); }),
+                AllOf(HasSubstr("Authentication failed"), HasSubstr(kLockedAp)));
+    EXPECT_EQ(sim_->state(kLockedAp).failed_logins - before, 2);
+}
+
+TEST_F(SessionTest, KnownHostsRecordsFirstKeyAcceptsItThenRefusesAChangedOne) {
+    const auto file = std::filesystem::temp_directory_path() / "confd" / "known_hosts";
+    std::filesystem::remove(file);
+    DeviceParams p = ap_params("127.20.0.2");
+    p.known_hosts_path = file.string();
+    ssh_connect(p)->disconnect();
+    const std::string recorded = read_text(file);
+    EXPECT_THAT(recorded,
+                StartsWith("[127.20.0.2]:" + std::to_string(sim_->port()) + " ssh-ed25519 "));
+    ssh_connect(p)->disconnect();
+    EXPECT_EQ(read_text(file), recorded);
+
+    sim_->set_alternate_host_key("127.20.0.2", true);
+    const std::string error = error_of([&] { ssh_connect(p); });
+    sim_->set_alternate_host_key("127.20.0.2", false);
+    EXPECT_THAT(error, AllOf(HasSubstr("127.20.0.2:" + std::to_string(sim_->port())),
+                             HasSubstr("changed"), HasSubstr(file.string())));
+    EXPECT_EQ(read_text(file), recorded);
+}
+
+TEST_F(SessionTest, ReadChannelNeverWaitsAndWriteChannelSendsAsIs) {
+    const auto ap = ssh_connect(ap_params());
+    EXPECT_EQ(ap->read_channel(), "");
+    ap->write_channel("show clock\n");
+    std::string got;
+    const auto start = Clock::now();
+    while (got.find(std::string(kApName) + ">") == std::string::npos && seconds_since(start) < 5) {
+        got += ap->read_channel();
+    }
+    EXPECT_THAT(got, HasSubstr("UTC"));
+}
+
+TEST_F(SessionTest, EndedSessionRefusesOperationsAndEndsHarmlesslyAgain) {
+    const auto ap = ssh_connect(ap_params());
+    ap->disconnect();
+    EXPECT_THAT(error_of([&] { ap->send_command("show clock"); }), HasSubstr("disconnected"));
+    EXPECT_THAT(error_of([&] { ap->read_channel(); }), HasSubstr("disconnected"));
+    EXPECT_NO_THROW(ap->disconnect());
+    EXPECT_NO_THROW(ap->close());
+}
+
+}  // namespace
+}  // namespace quorvane::session_test
