@@ -10,11 +10,13 @@ SshTestClient::SshTestClient(const std::string& host, int port, const std::strin
     if (!session_) throw std::runtime_error("ssh_new failed");
     long timeout = 10;
     bool no = false;
+    int nodelay = 1;
     ssh_options_set(session_, SSH_OPTIONS_HOST, host.c_str());
     ssh_options_set(session_, SSH_OPTIONS_PORT, &port);
     ssh_options_set(session_, SSH_OPTIONS_USER, user.c_str());
     ssh_options_set(session_, SSH_OPTIONS_TIMEOUT, &timeout);
     ssh_options_set(session_, SSH_OPTIONS_PROCESS_CONFIG, &no);
+    ssh_options_set(session_, SSH_OPTIONS_NODELAY, &nodelay);
     ssh_options_set(session_, SSH_OPTIONS_KNOWNHOSTS, "/dev/null");
     ssh_options_set(session_, SSH_OPTIONS_HOSTKEYS, "ssh-ed25519");
     if (ssh_connect(session_) != SSH_OK) {
@@ -87,7 +89,7 @@ std::string SshTestClient::read_until(const std::string& marker, int timeout_ms)
         if (n == SSH_ERROR) {
             std::string seen;
             seen.swap(buffer_);
-            throw ReadTimeout("read failed", seen);
+            throw ReadTimeout(std::string("read failed: ") + ssh_get_error(session_), seen);
         }
         if (n > 0) buffer_.append(buf, static_cast<size_t>(n));
     }

@@ -35,15 +35,29 @@ Connection::Connection(ssh_session session, DeviceRecord& device,
 Connection::~Connection() {
     cli_.reset();
     terminal_.reset();
+    if (event_) {
+        ssh_event_remove_session(event_, session_);
+        ssh_event_free(event_);
+    }
     ssh_free(session_);
 }
+
+void Connection::pump() {
+    if (event_ && !finished_) ssh_event_dopoll(event_, 0);
+}
+
+int Connection::fd() const { return ssh_get_fd(session_); }
+
+bool Connection::wants_write() const { return ssh_get_status(session_) & SSH_WRITE_PENDING; }
 
 bool Connection::begin() {
     ssh_set_blocking(session_, 0);
     ssh_set_auth_methods(session_, kAuthMethods);
     ssh_set_server_callbacks(session_, &server_callbacks_);
     ssh_set_message_callback(session_, &Connection::on_message, this);
-    if (ssh_handle_key_exchange(session_) == SSH_ERROR) {
+    event_ = ssh_event_new();
+    if (!event_ || ssh_handle_key_exchange(session_) == SSH_ERROR ||
+        ssh_event_add_session(event_, session_) != SSH_OK) {
         finished_ = true;
         return false;
     }

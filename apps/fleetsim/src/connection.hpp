@@ -28,6 +28,10 @@ public:
 
     // Starts the key exchange without blocking; false when the session is already dead.
     bool begin();
+    // Lets libssh read and write this connection's socket without waiting.
+    void pump();
+    int fd() const;
+    bool wants_write() const;
     // Delivers output, plays due answers, ends the connection when asked to.
     void service(Clock::time_point now);
     bool finished() const { return finished_; }
@@ -53,6 +57,9 @@ private:
     void flush();
 
     ssh_session session_;
+    // Each connection polls alone: libssh flushes a write by polling the session's event,
+    // and in a shared event another connection's hang-up would be blamed on this one.
+    ssh_event event_ = nullptr;
     ssh_channel channel_ = nullptr;
     ssh_channel_callbacks_struct channel_callbacks_{};
     ssh_server_callbacks_struct server_callbacks_{};

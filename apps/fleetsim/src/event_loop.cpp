@@ -1,6 +1,6 @@
 #include "event_loop.hpp"
 
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -31,10 +31,13 @@ EventLoop::EventLoop(const HostKeyFiles& keys, const std::vector<const Device*>&
     : aps_(aps), open_connections_(open_connections) {
     primary_ = make_bind(keys.primary);
     alternate_ = make_bind(keys.alternate);
-    event_ = ssh_event_new();
+    epoll_fd_ = ::epoll_create1(EPOLL_CLOEXEC);
     wake_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (!event_ || wake_fd_ < 0) throw std::runtime_error("fleetsim: cannot create event loop");
-    ssh_event_add_fd(event_, wake_fd_, POLLIN, &EventLoop::on_wake, this);
+    if (epoll_fd_ < 0 || wake_fd_ < 0) throw std::runtime_error("fleetsim: cannot create event loop");
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.ptr = nullptr;
+    ::epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, wake_fd_, &ev);
 }
 
 EventLoop::~EventLoop() {
@@ -44,8 +47,7 @@ EventLoop::~EventLoop() {
         for (auto& [fd, device] : incoming_) ::close(fd);
         incoming_.clear();
     }
-    ssh_event_remove_fd(event_, wake_fd_);
-    ssh_event_free(event_);
+    ::close(epoll_fd_);
     ::close(wake_fd_);
     ssh_bind_free(primary_);
     ssh_bind_free(alternate_);
@@ -65,19 +67,19 @@ void EventLoop::wake() {
     (void)n;
 }
 
-int EventLoop::on_wake(socket_t fd, int, void*) {
-    uint64_t count;
-    ssize_t n = ::read(fd, &count, sizeof count);
-    (void)n;
-    return 0;
-}
-
 void EventLoop::hand_over(int fd, DeviceRecord* device) {
     {
         std::lock_guard lock(mutex_);
         incoming_.emplace_back(fd, device);
     }
     wake();
+}
+
+void EventLoop::watch(Connection& c, bool modify) {
+    epoll_event ev{};
+    ev.events = c.wants_write() ? (EPOLLIN | EPOLLOUT) : EPOLLIN;
+    ev.data.ptr = &c;
+    ::epoll_ctl(epoll_fd_, modify ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, c.fd(), &ev);
 }
 
 void EventLoop::adopt(int fd, DeviceRecord* device) {
@@ -94,14 +96,16 @@ void EventLoop::adopt(int fd, DeviceRecord* device) {
     }
     auto connection = std::make_unique<Connection>(session, *device, aps_);
     if (!connection->begin()) return;
-    ssh_event_add_session(event_, session);
+    watch(*connection, false);
     ++open_connections_;
     connections_.push_back(std::move(connection));
+    watching_write_.push_back(connections_.back()->wants_write());
 }
 
 void EventLoop::run() {
     using Clock = Connection::Clock;
     std::vector<std::pair<int, DeviceRecord*>> arrived;
+    std::vector<epoll_event> events(256);
     while (!stopping_) {
         Clock::time_point now = Clock::now();
         int timeout = kIdlePollMs;
@@ -111,7 +115,16 @@ void EventLoop::run() {
                 timeout = std::max(0, std::min<int>(timeout, static_cast<int>(wait)));
             }
         }
-        ssh_event_dopoll(event_, timeout);
+        int n = ::epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout);
+        for (int i = 0; i < n; ++i) {
+            if (events[i].data.ptr == nullptr) {
+                uint64_t count;
+                ssize_t r = ::read(wake_fd_, &count, sizeof count);
+                (void)r;
+                continue;
+            }
+            static_cast<Connection*>(events[i].data.ptr)->pump();
+        }
         {
             std::lock_guard lock(mutex_);
             arrived.swap(incoming_);
@@ -119,21 +132,32 @@ void EventLoop::run() {
         for (auto& [fd, device] : arrived) adopt(fd, device);
         arrived.clear();
         now = Clock::now();
-        for (auto& c : connections_) c->service(now);
-        auto gone = std::remove_if(connections_.begin(), connections_.end(), [this](auto& c) {
-            if (!c->finished()) return false;
-            ssh_event_remove_session(event_, c->session());
-            --open_connections_;
-            return true;
-        });
-        connections_.erase(gone, connections_.end());
+        size_t kept = 0;
+        for (size_t i = 0; i < connections_.size(); ++i) {
+            Connection& c = *connections_[i];
+            c.service(now);
+            if (c.finished()) {
+                ::epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, c.fd(), nullptr);
+                connections_[i].reset();
+                --open_connections_;
+                continue;
+            }
+            bool want = c.wants_write();
+            if (want != watching_write_[i]) watch(c, true);
+            connections_[kept] = std::move(connections_[i]);
+            watching_write_[kept] = want;
+            ++kept;
+        }
+        connections_.resize(kept);
+        watching_write_.resize(kept);
     }
     for (auto& c : connections_) {
-        ssh_event_remove_session(event_, c->session());
+        ::epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, c->fd(), nullptr);
         ssh_disconnect(c->session());
         --open_connections_;
     }
     connections_.clear();
+    watching_write_.clear();
 }
 
 }  // namespace fleetsim

@@ -1,5 +1,6 @@
-// One thread carrying many SSH connections with libssh's event API. Connections are
-// handed over by the acceptor; answers wait on timers computed from the connections.
+// One thread carrying many SSH connections: epoll tells which sockets have work, libssh
+// handles each of them without blocking. Connections are handed over by the acceptor;
+// delayed answers wait on timers computed from the connections.
 #pragma once
 
 #include <libssh/libssh.h>
@@ -35,11 +36,11 @@ private:
     void run();
     void adopt(int fd, DeviceRecord* device);
     void wake();
-    static int on_wake(socket_t fd, int revents, void* self);
+    void watch(Connection& c, bool modify);
 
     ssh_bind primary_ = nullptr;
     ssh_bind alternate_ = nullptr;
-    ssh_event event_ = nullptr;
+    int epoll_fd_ = -1;
     int wake_fd_ = -1;
     const std::vector<const Device*>& aps_;
     std::atomic<int>& open_connections_;
@@ -47,6 +48,7 @@ private:
     std::vector<std::pair<int, DeviceRecord*>> incoming_;
     std::atomic<bool> stopping_{false};
     std::vector<std::unique_ptr<Connection>> connections_;
+    std::vector<bool> watching_write_;  // per connection, the epoll interest in writability
     std::thread thread_;
 };
 

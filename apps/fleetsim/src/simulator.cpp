@@ -1,6 +1,8 @@
 #include "fleetsim/simulator.hpp"
 
 #include <libssh/libssh.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
@@ -76,6 +78,10 @@ struct Simulator::Impl {
                 for (;;) {
                     int fd = ::accept4(listeners[index], nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
                     if (fd < 0) break;
+                    // Echo and answer often leave in separate small writes; Nagle's wait
+                    // for the client's delayed ACK would add up to 40 ms to each answer.
+                    int one = 1;
+                    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
                     loops[next_loop]->hand_over(fd, records[index].get());
                     next_loop = (next_loop + 1) % loops.size();
                 }
