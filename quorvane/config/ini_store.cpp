@@ -223,8 +223,13 @@ void IniStore::store(const std::string& sec, const std::string& key, const std::
 }
 
 void IniStore::save() const {
-    const fs::path target(path);
+    fs::path target(path);
     if (target.has_parent_path()) fs::create_directories(target.parent_path());
+    // A config.ini that links elsewhere stays a link: the file it points to is replaced.
+    std::error_code ec;
+    if (fs::is_symlink(target, ec)) {
+        if (fs::path resolved = fs::weakly_canonical(target, ec); !ec) target = resolved;
+    }
     replace_file_atomically(target, write_ini(cfg));
 }
 

@@ -230,6 +230,19 @@ TEST_F(IniStoreTest, MultiLineValuesSurviveASave) {
     EXPECT_EQ(IniStore(path).get("WLC_CMDS", "cmds"), "show clock\nshow ap summary");
 }
 
+TEST_F(IniStoreTest, SaveThroughASymlinkReplacesTheLinkedFile) {
+    const std::string real = folder / "elsewhere/real.ini";
+    fs::create_directories(fs::path(real).parent_path());
+    write_file(real, "[WLC]\n[AP]\n[FTP]\nscp_port = 22\n");
+    fs::create_directories(fs::path(path).parent_path());
+    fs::create_symlink(real, path);
+    IniStore store(path);
+    store.set("WLC", "wlc_ip", "10.1.1.1");
+    store.save();
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(IniStore(real).get("WLC", "wlc_ip"), "10.1.1.1");
+}
+
 TEST_F(IniStoreTest, FailedSaveRaisesAndLeavesNoTemporaryBehind) {
     IniStore store(path);
     fs::remove(path);
