@@ -10,7 +10,7 @@ namespace {
 template <typename Extract>
 auto check_file(const std::filesystem::path& path, Extract extract) {
     std::string buffer;
-    return extract(read_log_text(path, buffer));
+    return extract(MarkerIndex(read_log_text(path, buffer)));
 }
 
 }  // namespace

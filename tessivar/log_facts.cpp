@@ -2,9 +2,9 @@
 
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <limits>
 
+#include "tessivar/marker_index.hpp"
 #include "tessivar/text_scan.hpp"
 #include "tessivar/version_rules.hpp"
 
@@ -13,7 +13,6 @@ namespace {
 
 using detail::end_of_line;
 using detail::find;
-using detail::first_line_containing;
 using detail::line_at;
 using detail::trim;
 constexpr auto npos = std::string_view::npos;
@@ -37,9 +36,9 @@ std::optional<std::string> quoted_value(std::string_view line, std::string_view 
     return std::nullopt;
 }
 
-TextCheck version_fact(std::string_view text, std::string_view marker,
+TextCheck version_fact(const MarkerIndex& log, Marker marker,
                        std::optional<bool> (*buggy)(std::string_view)) {
-    const std::string_view line = first_line_containing(text, marker);
+    const std::string_view line = log.first_line(marker);
     if (line.empty()) return {};
     const std::string_view version = after_first_colon(line);
     if (version.empty()) return {};
@@ -64,7 +63,8 @@ std::optional<double> to_real(std::string_view digits) {
 
 }  // namespace
 
-std::optional<std::string> hostname_fact(std::string_view text) {
+std::optional<std::string> hostname_fact(const MarkerIndex& log) {
+    const std::string_view text = log.text();
     for (std::size_t at = find(text, "<run "); at != npos; at = find(text, "<run ", at + 1)) {
         if (at > 0 && text[at - 1] != '\n') continue;
         const std::size_t end = end_of_line(text, at);
@@ -77,7 +77,8 @@ std::optional<std::string> hostname_fact(std::string_view text) {
     return std::nullopt;
 }
 
-std::string ip_fact(std::string_view text) {
+std::string ip_fact(const MarkerIndex& log) {
+    const std::string_view text = log.text();
     for (std::size_t at = find(text, "p='"); at != npos; at = find(text, "p='", at + 1)) {
         if (at == 0 || (text[at - 1] != 'I' && text[at - 1] != 'i')) continue;
         const std::size_t begin = at + 3;
@@ -96,8 +97,8 @@ std::string ip_fact(std::string_view text) {
     return {};
 }
 
-TextCheck model_fact(std::string_view text) {
-    const std::string_view line = first_line_containing(text, "Cisco AP Software");
+TextCheck model_fact(const MarkerIndex& log) {
+    const std::string_view line = log.first_line(Marker::software_banner);
     const std::size_t comma = line.find(',');
     if (comma == npos) return {};
     const std::size_t next = line.find(',', comma + 1);
@@ -108,17 +109,18 @@ TextCheck model_fact(std::string_view text) {
     return {std::string(signature), allowed};
 }
 
-TextCheck primary_version_fact(std::string_view text) {
-    return version_fact(text, "AP Running Image     :", running_image_buggy);
+TextCheck primary_version_fact(const MarkerIndex& log) {
+    return version_fact(log, Marker::running_image, running_image_buggy);
 }
 
-TextCheck backup_version_fact(std::string_view text) {
-    return version_fact(text, "Backup Boot Image    :", backup_image_buggy);
+TextCheck backup_version_fact(const MarkerIndex& log) {
+    return version_fact(log, Marker::backup_image, backup_image_buggy);
 }
 
-bool cnssdaemon_fact(std::string_view text) {
-    for (std::size_t at = find(text, "cnssdaemon.log"); at != npos;
-         at = find(text, "cnssdaemon.log", at)) {
+bool cnssdaemon_fact(const MarkerIndex& log) {
+    const std::string_view text = log.text();
+    const std::string_view marker = marker_text(Marker::cnss_log);
+    for (std::size_t at = log.first(Marker::cnss_log); at != npos; at = find(text, marker, at)) {
         const std::string_view line = line_at(text, at);
         if (find(line, "root") != npos) return true;
         at = static_cast<std::size_t>(line.data() - text.data()) + line.size();
@@ -126,15 +128,16 @@ bool cnssdaemon_fact(std::string_view text) {
     return false;
 }
 
-TextCheck boot_partition_fact(std::string_view text) {
-    const std::string_view line = first_line_containing(text, "BOOT path-list:");
+TextCheck boot_partition_fact(const MarkerIndex& log) {
+    const std::string_view line = log.first_line(Marker::boot_path_list);
     if (line.empty()) return {};
     const std::string_view partition = after_first_colon(line);
     return {std::string(partition), partition == "part1"};
 }
 
-std::optional<bool> integrity_failed_fact(std::string_view text) {
-    const std::string_view command = first_line_containing(text, "show image integrity");
+std::optional<bool> integrity_failed_fact(const MarkerIndex& log) {
+    const std::string_view text = log.text();
+    const std::string_view command = log.first_line(Marker::image_integrity);
     if (command.empty()) return std::nullopt;
     constexpr int kFollowingLines = 25;
     std::array<std::string_view, 9> kept;
@@ -160,8 +163,8 @@ std::optional<bool> integrity_failed_fact(std::string_view text) {
     return failed;
 }
 
-MegabytesCheck part2_free_fact(std::string_view text) {
-    const std::string_view line = first_line_containing(text, "/dev/ubivol/part2");
+MegabytesCheck part2_free_fact(const MarkerIndex& log) {
+    const std::string_view line = log.first_line(Marker::part2_device);
     if (line.empty()) return {};
     std::string_view field;
     std::size_t pos = 0;
@@ -185,11 +188,12 @@ MegabytesCheck part2_free_fact(std::string_view text) {
 }
 
 LogFacts scan_log(std::string_view text) {
-    return LogFacts{hostname_fact(text),       ip_fact(text),
-                    model_fact(text),          primary_version_fact(text),
-                    backup_version_fact(text), cnssdaemon_fact(text),
-                    boot_partition_fact(text), integrity_failed_fact(text),
-                    part2_free_fact(text)};
+    const MarkerIndex log(text);
+    return LogFacts{hostname_fact(log),       ip_fact(log),
+                    model_fact(log),          primary_version_fact(log),
+                    backup_version_fact(log), cnssdaemon_fact(log),
+                    boot_partition_fact(log), integrity_failed_fact(log),
+                    part2_free_fact(log)};
 }
 
 }  // namespace tessivar

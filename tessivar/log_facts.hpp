@@ -5,9 +5,11 @@
 #include <string_view>
 #include <utility>
 
-// One extractor per fact of an AP log, each working on the decoded text of the whole file.
-// The public per-fact checks and the folder analysis both go through these, so the two can
-// never disagree.
+#include "tessivar/marker_index.hpp"
+
+// One extractor per fact of an AP log, each working on the decoded text of the whole file and
+// its marker index. The public per-fact checks and the folder analysis both go through these, so
+// the two can never disagree.
 namespace tessivar {
 
 // A text fact with its verdict; either may hold no value.
@@ -17,15 +19,15 @@ using MegabytesCheck = std::pair<std::optional<double>, std::optional<bool>>;
 
 inline constexpr double LOW_MEMORY_MB = 80.0;
 
-std::optional<std::string> hostname_fact(std::string_view text);
-std::string ip_fact(std::string_view text);
-TextCheck model_fact(std::string_view text);
-TextCheck primary_version_fact(std::string_view text);
-TextCheck backup_version_fact(std::string_view text);
-bool cnssdaemon_fact(std::string_view text);
-TextCheck boot_partition_fact(std::string_view text);
-std::optional<bool> integrity_failed_fact(std::string_view text);
-MegabytesCheck part2_free_fact(std::string_view text);
+std::optional<std::string> hostname_fact(const MarkerIndex& log);
+std::string ip_fact(const MarkerIndex& log);
+TextCheck model_fact(const MarkerIndex& log);
+TextCheck primary_version_fact(const MarkerIndex& log);
+TextCheck backup_version_fact(const MarkerIndex& log);
+bool cnssdaemon_fact(const MarkerIndex& log);
+TextCheck boot_partition_fact(const MarkerIndex& log);
+std::optional<bool> integrity_failed_fact(const MarkerIndex& log);
+MegabytesCheck part2_free_fact(const MarkerIndex& log);
 
 struct LogFacts {
     std::optional<std::string> hostname;
@@ -39,6 +41,7 @@ struct LogFacts {
     MegabytesCheck part2;
 };
 
+// All facts of one log, from a single marker index.
 LogFacts scan_log(std::string_view text);
 
 }  // namespace tessivar

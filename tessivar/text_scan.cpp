@@ -36,12 +36,6 @@ std::size_t find(std::string_view text, std::string_view needle, std::size_t fro
                : std::string_view::npos;
 }
 
-std::string_view first_line_containing(std::string_view text, std::string_view marker) {
-    const std::size_t pos = find(text, marker);
-    if (pos == std::string_view::npos) return {};
-    return line_at(text, pos);
-}
-
 std::size_t utf8_length(std::string_view s) {
     std::size_t n = 0;
     for (char c : s) {

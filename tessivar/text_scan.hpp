@@ -24,9 +24,6 @@ std::size_t end_of_line(std::string_view text, std::size_t pos);
 // Position of the first `needle` at or after `from`; npos when there is none.
 std::size_t find(std::string_view text, std::string_view needle, std::size_t from = 0);
 
-// The first line containing `marker`; an empty view when no line does.
-std::string_view first_line_containing(std::string_view text, std::string_view marker);
-
 // Number of characters (code points) of valid UTF-8 text.
 std::size_t utf8_length(std::string_view s);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "loggen.hpp"
@@ -113,6 +114,8 @@ TEST_F(TessivarChecks, Part2FreeSpaceUnits) {
     EXPECT_EQ(free("5."), MegabytesCheck(5.0, true));
     EXPECT_EQ(free("-"), MegabytesCheck());
     EXPECT_EQ(free("M12"), MegabytesCheck());
+    EXPECT_EQ(free(std::string(400, '9') + "M"),
+              MegabytesCheck(std::numeric_limits<double>::infinity(), false));
     EXPECT_EQ(part2_mem_available_mb(write("/dev/ubivol/part2 400M 300M\n"
                                            "/dev/ubivol/part2 400M 300M 10M\n")),
               MegabytesCheck());
