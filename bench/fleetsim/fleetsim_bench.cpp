@@ -97,8 +97,8 @@ void BM_ThousandSessions(benchmark::State& state) {
         openers.emplace_back([&] {
             for (int i; (i = next++) < kSessions;) {
                 int ap = i % kAps;
-                clients[i] = std::make_unique<SshTestClient>(ap_address(ap), sim.port(),
-                                                             "apadmin", "appass");
+                clients[i] = std::make_unique<SshTestClient>(ap_address(ap), sim.port(), "apadmin",
+                                                             "appass");
                 clients[i]->read_until(ap_prompt(ap));
             }
         });

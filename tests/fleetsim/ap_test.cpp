@@ -99,8 +99,8 @@ TEST_F(FleetsimTest, ApSftpCopyAsksForCredentials) {
 
 TEST_F(FleetsimTest, ApTftpCopyAndArchiveDownloadShowProgress) {
     auto c = enabled_ap();
-    std::string tftp = c->command("copy tftp://10.0.0.9/images/ap-image.tar flash:ap-image.tar",
-                                  "AP-HQ-001#");
+    std::string tftp =
+        c->command("copy tftp://10.0.0.9/images/ap-image.tar flash:ap-image.tar", "AP-HQ-001#");
     EXPECT_THAT(tftp, Not(HasSubstr("Username")));
     EXPECT_THAT(tftp, HasSubstr("bytes copied"));
     EXPECT_THAT(c->command("copy tftp:/// flash:", "AP-HQ-001#"),

@@ -106,13 +106,15 @@ TEST_F(FleetsimTest, ControllerPagesLongOutputWithoutTermLen) {
     c->send("\n");                 // return: one more line
     std::string one = c->read_until(" --More-- ");
     size_t rows = 0;
-    for (size_t p = one.find("Registered"); p != std::string::npos; p = one.find("Registered", p + 1))
+    for (size_t p = one.find("Registered"); p != std::string::npos;
+         p = one.find("Registered", p + 1))
         ++rows;
     EXPECT_EQ(rows, 1u);
     c->send(" ");  // space: the next page
     std::string page = c->read_until(" --More-- ");
     rows = 0;
-    for (size_t p = page.find("Registered"); p != std::string::npos; p = page.find("Registered", p + 1))
+    for (size_t p = page.find("Registered"); p != std::string::npos;
+         p = page.find("Registered", p + 1))
         ++rows;
     EXPECT_EQ(rows, 23u);
     c->send("q");

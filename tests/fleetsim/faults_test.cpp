@@ -11,7 +11,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 class FleetsimFaultTest : public FleetsimTest {
-protected:
+  protected:
     void add_devices(fleetsim::Fleet& fleet) override {
         auto add = [&](const char* address, const char* name, auto set) {
             fleetsim::Device d = fault_ap(address, name);
@@ -41,8 +41,9 @@ TEST_F(FleetsimFaultTest, SlowDeviceDelaysEveryAnswer) {
     auto c = ap("127.30.0.2", "AP-SLOW");
     auto t0 = std::chrono::steady_clock::now();
     std::string out = c->command("show clock", "AP-SLOW>");
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                  std::chrono::steady_clock::now() - t0).count();
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
     EXPECT_GE(ms, 300);
     EXPECT_THAT(out, HasSubstr("UTC"));
 }

@@ -25,8 +25,8 @@ TEST(FleetsimFleet, DefaultFleetMixesModelsAndStates) {
         }
         for (const auto& c : d.clients) stuck += c.state == "Authenticating";
     }
-    for (const char* m : {"C9130AXI-B", "C9120AXI-E", "C9136I-B", "C9166I-B", "AIR-AP2802I-E-K9",
-                          "C9115AXI-B"})
+    for (const char* m :
+         {"C9130AXI-B", "C9120AXI-E", "C9136I-B", "C9166I-B", "AIR-AP2802I-E-K9", "C9115AXI-B"})
         EXPECT_GT(models[m], 0) << m;
     EXPECT_GT(boots["part1"], 0);
     EXPECT_GT(boots["part2"], 0);

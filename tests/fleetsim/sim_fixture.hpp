@@ -22,7 +22,7 @@ inline fleetsim::Device fault_ap(const std::string& address, const std::string& 
 }
 
 class FleetsimTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fleetsim::Fleet fleet = fleetsim::default_fleet(120);
         add_devices(fleet);

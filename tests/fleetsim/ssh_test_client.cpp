@@ -78,7 +78,8 @@ std::string SshTestClient::read_until(const std::string& marker, int timeout_ms)
             return out;
         }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now()).count();
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
         if (left <= 0 || ssh_channel_is_eof(channel_)) {
             std::string seen;
             seen.swap(buffer_);

@@ -19,7 +19,7 @@ struct ReadTimeout : std::runtime_error {
 };
 
 class SshTestClient {
-public:
+  public:
     enum class Auth { password, keyboard_interactive };
 
     SshTestClient(const std::string& host, int port, const std::string& user,
@@ -41,7 +41,7 @@ public:
     // SHA-256 fingerprint of the server's host key.
     std::string host_key_fingerprint() const;
 
-private:
+  private:
     ssh_session session_ = nullptr;
     ssh_channel channel_ = nullptr;
     std::string buffer_;

@@ -41,6 +41,8 @@ bool ApCli::dispatch(const Words& w, const std::string& line) {
     } else if (match(w, {"terminal", "length"}, &rest)) {
         if (cfg_.faults.reject_terminal_length && upper(w[0]) == "TERMINAL") return false;
         return set_terminal_length(w, 2);
+    } else if (match(w, {"terminal", "width"}, &rest) && rest.size() == 1) {
+        answer("");
     } else if (match(w, {"show", "inventory"}) && w.size() == 2) {
         answer(show_inventory());
     } else if (match(w, {"show", "version"}) && w.size() == 2) {
@@ -83,10 +85,16 @@ bool ApCli::privileged(const Words& w, const std::string& line) {
     } else if (match(w, {"archive", "download-sw"}, &rest) && !rest.empty()) {
         archive_download(rest.back());
     } else if (match(w, {"ip", "sftp", "username"}, &rest) && rest.size() == 1) {
-        dev_.with_state([&](DeviceState& s) { s.sftp_username = rest[0]; return 0; });
+        dev_.with_state([&](DeviceState& s) {
+            s.sftp_username = rest[0];
+            return 0;
+        });
         answer("");
     } else if (match(w, {"ip", "sftp", "password"}, &rest) && rest.size() == 1) {
-        dev_.with_state([&](DeviceState& s) { s.sftp_password = rest[0]; return 0; });
+        dev_.with_state([&](DeviceState& s) {
+            s.sftp_password = rest[0];
+            return 0;
+        });
         answer("");
     } else if (match(w, {"clear", "counters"}) && w.size() == 2) {
         confirm("Clear \"show interface\" counters on all interfaces [confirm]",
@@ -124,38 +132,60 @@ std::string ApCli::show_version() const {
     std::string sig = cfg_.model_signature;
     std::string image = upper(sig.size() > 2 ? sig.substr(1, sig.size() - 2) : "ap") + "-K9W8-M";
     return "Cisco AP Software, " + sig + ", " + series + " Software (" + image + "), Version " +
-           cfg_.version + ", RELEASE SOFTWARE (fc1)\n"
+           cfg_.version +
+           ", RELEASE SOFTWARE (fc1)\n"
            "Technical Support: http://www.cisco.com/techsupport\n"
            "Copyright (c) 1986-2024 by Cisco Systems, Inc.\n"
            "Compiled Thu Jan 18 02:11:07 PST 2024\n\n"
            "ROM: Bootstrap program is U-Boot boot loader\n"
            "BOOTLDR: U-Boot boot loader Version 2018.01.0.1\n\n" +
-           cfg_.hostname + " uptime is " + uptime_text(cfg_.uptime_minutes) + "\n"
+           cfg_.hostname + " uptime is " + uptime_text(cfg_.uptime_minutes) +
+           "\n"
            "Last reload time   : Tue Dec 1 09:12:44 UTC 2026\n"
-           "Last reload reason : " + (dev_.with_state([](DeviceState& s) { return s.reload_count; })
-                                          ? "reload command" : "power-on") + "\n\n"
-           "cisco " + cfg_.model + " ARMv8 Processor rev 4 (v8l) with 1759836/1159608K bytes of memory.\n"
-           "Processor board ID " + cfg_.serial + "\n"
-           "AP Running Image     : " + cfg_.version + "\n"
-           "Primary Boot Image   : " + cfg_.version + "\n"
-           "Backup Boot Image    : " + cfg_.backup_version + "\n"
+           "Last reload reason : " +
+           (dev_.with_state([](DeviceState& s) { return s.reload_count; }) ? "reload command"
+                                                                           : "power-on") +
+           "\n\n"
+           "cisco " +
+           cfg_.model +
+           " ARMv8 Processor rev 4 (v8l) with 1759836/1159608K bytes of memory.\n"
+           "Processor board ID " +
+           cfg_.serial +
+           "\n"
+           "AP Running Image     : " +
+           cfg_.version +
+           "\n"
+           "Primary Boot Image   : " +
+           cfg_.version +
+           "\n"
+           "Backup Boot Image    : " +
+           cfg_.backup_version +
+           "\n"
            "Primary Boot Image Hash: 5b2e0d31c1a0f8e3e5a9e4a7d6c3b2a1\n"
            "Backup Boot Image Hash: 9f8e7d6c5b4a39281706f5e4d3c2b1a0\n"
            "1 Multi-Gigabit Ethernet interfaces\n"
            "2 802.11 Radios\n\n"
-           "Base ethernet MAC Address            : " + cfg_.ethernet_mac + "\n"
+           "Base ethernet MAC Address            : " +
+           cfg_.ethernet_mac +
+           "\n"
            "Part Number                          : 0-0000-00\n"
            "PCA Assembly Number                  : 000-00000-00\n"
            "PCA Revision Number                  : \n"
-           "PCB Serial Number                    : " + cfg_.serial + "\n"
+           "PCB Serial Number                    : " +
+           cfg_.serial +
+           "\n"
            "Top Assembly Part Number             : 068-00000-00\n"
-           "Top Assembly Serial Number           : " + cfg_.serial + "\n"
+           "Top Assembly Serial Number           : " +
+           cfg_.serial +
+           "\n"
            "Top Revision Number                  : A0\n"
-           "Product/Model Number                 : " + cfg_.model + "\n";
+           "Product/Model Number                 : " +
+           cfg_.model + "\n";
 }
 
 std::string ApCli::show_boot() const {
-    return "BOOT path-list:      " + cfg_.boot_partition + "\n"
+    return "BOOT path-list:      " + cfg_.boot_partition +
+           "\n"
            "Console Baud rate:  9600\n"
            "Enable Break:  no\n"
            "Manual Boot:  no\n"
@@ -168,22 +198,33 @@ std::string ApCli::show_filesystems() const {
     int tmp = dev_.with_state([](DeviceState& s) { return s.tmp_usage_percent; });
     std::string part2 = "  118.3M    72.8M " + pad(cfg_.part2_available, 8) + " 62%";
     return "Filesystem                Size     Used Available Use% Mounted on\n"
-           "/dev/ubivol/part1    " + sizes_for(48, 118.3) + " /part1\n"
-           "/dev/ubivol/part2    " + part2 + " /part2\n"
-           "/dev/ubivol/storage  " + sizes_for(12, 57.5) + " /storage\n"
-           "tmpfs                " + sizes_for(tmp, 60.0) + " /tmp\n"
-           "none                 " + sizes_for(1, 1.0) + " /dev\n";
+           "/dev/ubivol/part1    " +
+           sizes_for(48, 118.3) +
+           " /part1\n"
+           "/dev/ubivol/part2    " +
+           part2 +
+           " /part2\n"
+           "/dev/ubivol/storage  " +
+           sizes_for(12, 57.5) +
+           " /storage\n"
+           "tmpfs                " +
+           sizes_for(tmp, 60.0) +
+           " /tmp\n"
+           "none                 " +
+           sizes_for(1, 1.0) + " /dev\n";
 }
 
 std::string ApCli::show_flash() const {
-    std::string out = "Directory of /storage/\n\n"
-                      "drwxr-xr-x    2 root     root             0 Dec  1 09:12 lost+found\n"
-                      "-rw-r--r--    1 root     root          2310 Dec  1 09:13 private-config\n"
-                      "-rw-r--r--    1 root     root         14022 Dec  1 09:13 config.flex\n";
+    std::string out =
+        "Directory of /storage/\n\n"
+        "drwxr-xr-x    2 root     root             0 Dec  1 09:12 lost+found\n"
+        "-rw-r--r--    1 root     root          2310 Dec  1 09:13 private-config\n"
+        "-rw-r--r--    1 root     root         14022 Dec  1 09:13 config.flex\n";
     if (cfg_.cnssdaemon_log)
         out += "-rw-r--r--    1 root     root       4194304 Dec  7 23:58 cnssdaemon.log\n";
-    out += "-rw-r--r--    1 root     root           512 Dec  1 09:14 ap_config.txt\n\n"
-           "57.5M bytes total (50.6M bytes free)\n";
+    out +=
+        "-rw-r--r--    1 root     root           512 Dec  1 09:14 ap_config.txt\n\n"
+        "57.5M bytes total (50.6M bytes free)\n";
     return out;
 }
 
@@ -191,7 +232,9 @@ std::string ApCli::show_image_integrity() const {
     std::string bad = cfg_.image_integrity_good ? "Good" : "Bad";
     return "/part1 (Primary)\n"
            "    AP image             : Good\n"
-           "    Radio image          : " + bad + "\n"
+           "    Radio image          : " +
+           bad +
+           "\n"
            "    IOX image            : Good\n"
            "/part2 (Backup)\n"
            "    AP image             : Good\n"

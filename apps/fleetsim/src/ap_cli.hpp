@@ -7,14 +7,14 @@
 namespace fleetsim {
 
 class ApCli : public Cli {
-public:
+  public:
     using Cli::Cli;
 
-protected:
+  protected:
     std::string prompt() const override { return cfg_.hostname + (enabled_ ? "#" : ">"); }
     bool dispatch(const Words& words, const std::string& line) override;
 
-private:
+  private:
     bool privileged(const Words& words, const std::string& line);
     void enable();
     std::string show_inventory() const;

@@ -101,7 +101,8 @@ bool Cli::apply_fault(const std::string& trimmed) {
         return true;
     }
     if (hit(f.garbage_on)) {
-        static const char garbage[] = "\x00\xff\xfe\x1b[31m\x80\x81\xc3\x28\x07 \xe2\x82 garbage \x1b[0m\r\n";
+        static const char garbage[] =
+            "\x00\xff\xfe\x1b[31m\x80\x81\xc3\x28\x07 \xe2\x82 garbage \x1b[0m\r\n";
         term_.say_raw(std::string(garbage, sizeof garbage - 1), f.delay_ms);
     }
     return false;
@@ -152,8 +153,8 @@ void Cli::invalid(const std::string& line) {
     size_t col = line.find_first_not_of(' ');
     if (col == std::string::npos) col = 0;
     Words words = split_words(line);
-    static const std::vector<const char*> verbs = {"show", "clear", "request", "wireless",
-                                                   "terminal", "copy", "delete", "ip"};
+    static const std::vector<const char*> verbs = {"show",     "clear", "request", "wireless",
+                                                   "terminal", "copy",  "delete",  "ip"};
     if (words.size() > 1) {
         for (const char* v : verbs) {
             if (match(words, {v})) {
@@ -162,7 +163,8 @@ void Cli::invalid(const std::string& line) {
             }
         }
     }
-    term_.say(std::string(prompt().size() + col, ' ') + "^\n% Invalid input detected at '^' marker.\n\n");
+    term_.say(std::string(prompt().size() + col, ' ') +
+              "^\n% Invalid input detected at '^' marker.\n\n");
     show_prompt();
 }
 

@@ -13,7 +13,7 @@
 namespace fleetsim {
 
 class Cli {
-public:
+  public:
     Cli(Terminal& terminal, DeviceRecord& device);
     virtual ~Cli() = default;
     Cli(const Cli&) = delete;
@@ -26,7 +26,7 @@ public:
     static std::unique_ptr<Cli> make(Terminal& terminal, DeviceRecord& device,
                                      const std::vector<const Device*>& aps);
 
-protected:
+  protected:
     using Words = std::vector<std::string>;
 
     virtual std::string prompt() const = 0;
@@ -50,7 +50,7 @@ protected:
     DeviceRecord& dev_;
     const Device& cfg_;
 
-private:
+  private:
     void page(std::shared_ptr<std::vector<std::string>> lines, size_t from, size_t count);
     bool apply_fault(const std::string& trimmed);
 

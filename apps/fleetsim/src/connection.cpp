@@ -144,9 +144,8 @@ int Connection::on_pty(ssh_session, ssh_channel, const char*, int, int, int, int
 int Connection::on_shell(ssh_session, ssh_channel, void* self) {
     auto* c = static_cast<Connection*>(self);
     if (c->terminal_) return 1;
-    c->terminal_ = std::make_unique<Terminal>(*c, [c](const std::string& line) {
-        c->cli_->command(line);
-    });
+    c->terminal_ =
+        std::make_unique<Terminal>(*c, [c](const std::string& line) { c->cli_->command(line); });
     c->cli_ = Cli::make(*c->terminal_, c->device_, c->aps_);
     c->cli_->start();
     return 0;

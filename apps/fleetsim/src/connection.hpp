@@ -18,7 +18,7 @@
 namespace fleetsim {
 
 class Connection : public Terminal::Sink {
-public:
+  public:
     using Clock = Terminal::Clock;
 
     Connection(ssh_session session, DeviceRecord& device, const std::vector<const Device*>& aps);
@@ -42,7 +42,7 @@ public:
     void drop(bool abrupt) override;
     void record(std::string line) override;
 
-private:
+  private:
     static int on_password(ssh_session, const char* user, const char* password, void* self);
     static int on_message(ssh_session session, ssh_message message, void* self);
     static int on_data(ssh_session, ssh_channel, void* data, uint32_t len, int is_stderr,

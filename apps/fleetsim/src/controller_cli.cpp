@@ -14,9 +14,12 @@ std::string radio_mac(const std::string& ethernet) {
 
 const char* wlan_name(int id) {
     switch (id) {
-        case 1: return "CORP-DOT1X";
-        case 2: return "GUEST-PSK";
-        default: return "IOT-DEVICES";
+        case 1:
+            return "CORP-DOT1X";
+        case 2:
+            return "GUEST-PSK";
+        default:
+            return "IOT-DEVICES";
     }
 }
 
@@ -25,6 +28,10 @@ const char* wlan_name(int id) {
 bool ControllerCli::dispatch(const Words& w, const std::string& line) {
     Words rest;
     if (match(w, {"terminal", "length"}, &rest)) return set_terminal_length(w, 2);
+    if (match(w, {"terminal", "width"}, &rest) && rest.size() == 1) {
+        answer("");
+        return true;
+    }
     if (match(w, {"show", "version"}) && w.size() == 2) {
         answer(show_version());
     } else if (match(w, {"show", "clock"}) && w.size() == 2) {
@@ -64,8 +71,11 @@ bool ControllerCli::dispatch(const Words& w, const std::string& line) {
 std::string ControllerCli::show_version() const {
     std::string v = cfg_.version;
     return "Cisco IOS XE Software, Version " + v +
-           "\nCisco IOS Software [Cupertino], C9800 Software (X86_64_LINUX_IOSD-UNIVERSALK9_WLC-M), "
-           "Version " + v + ", RELEASE SOFTWARE (fc3)\n"
+           "\nCisco IOS Software [Cupertino], C9800 Software "
+           "(X86_64_LINUX_IOSD-UNIVERSALK9_WLC-M), "
+           "Version " +
+           v +
+           ", RELEASE SOFTWARE (fc3)\n"
            "Technical Support: http://www.cisco.com/techsupport\n"
            "Copyright (c) 1986-2023 by Cisco Systems, Inc.\n"
            "Compiled Fri 20-Oct-23 10:44 by mcpre\n\n"
@@ -75,8 +85,12 @@ std::string ControllerCli::show_version() const {
            "\nSystem returned to ROM by Reload Command\n"
            "System image file is \"bootflash:packages.conf\"\n"
            "Last reload reason: Reload Command\n\n"
-           "cisco " + cfg_.model + " (KVM) processor with 5926444K/6147K bytes of memory.\n"
-           "Processor board ID " + cfg_.serial + "\n"
+           "cisco " +
+           cfg_.model +
+           " (KVM) processor with 5926444K/6147K bytes of memory.\n"
+           "Processor board ID " +
+           cfg_.serial +
+           "\n"
            "4 Virtual Ethernet interfaces\n"
            "32768K bytes of non-volatile configuration memory.\n"
            "16009252K bytes of physical memory.\n\n"
@@ -95,11 +109,10 @@ std::string ControllerCli::show_ap_summary() const {
                 pad(ap->ethernet_mac, 15) + pad(radio_mac(ap->ethernet_mac), 15) +
                 pad(ap->location, 33) + pad("US", 8) + pad(ap->address, 42) + "Registered\n";
     }
-    std::string head = "Number of APs: " + std::to_string(n) + "\n\n" +
-                       pad("AP Name", 33) + pad("Slots", 6) + pad("AP Model", 21) +
-                       pad("Ethernet MAC", 15) + pad("Radio MAC", 15) + pad("Location", 33) +
-                       pad("Country", 8) + pad("IP Address", 42) + "State\n" +
-                       std::string(184, '-') + "\n";
+    std::string head = "Number of APs: " + std::to_string(n) + "\n\n" + pad("AP Name", 33) +
+                       pad("Slots", 6) + pad("AP Model", 21) + pad("Ethernet MAC", 15) +
+                       pad("Radio MAC", 15) + pad("Location", 33) + pad("Country", 8) +
+                       pad("IP Address", 42) + "State\n" + std::string(184, '-') + "\n";
     return head + rows;
 }
 
@@ -112,10 +125,9 @@ std::string ControllerCli::show_ap_tag_summary() const {
         rows += pad(ap->hostname, 34) + pad(ap->ethernet_mac, 17) + pad(ap->site_tag, 33) +
                 pad(ap->policy_tag, 33) + pad(ap->rf_tag, 33) + pad("No", 17) + "Static\n";
     }
-    return "Number of APs: " + std::to_string(n) + "\n\n" + pad("AP Name", 34) +
-           pad("AP Mac", 17) + pad("Site Tag Name", 33) + pad("Policy Tag Name", 33) +
-           pad("RF Tag Name", 33) + pad("Misconfigured", 17) + "Tag Source\n" +
-           std::string(177, '-') + "\n" + rows;
+    return "Number of APs: " + std::to_string(n) + "\n\n" + pad("AP Name", 34) + pad("AP Mac", 17) +
+           pad("Site Tag Name", 33) + pad("Policy Tag Name", 33) + pad("RF Tag Name", 33) +
+           pad("Misconfigured", 17) + "Tag Source\n" + std::string(177, '-') + "\n" + rows;
 }
 
 std::string ControllerCli::show_client_summary() const {
@@ -126,8 +138,8 @@ std::string ControllerCli::show_client_summary() const {
                       std::string(121, '-') + "\n";
     for (const Client& c : clients)
         out += pad(c.mac, 15) + pad(c.ap_name, 47) + pad("WLAN " + std::to_string(c.wlan_id), 10) +
-               pad(c.state, 18) + pad("11ax(5)", 9) +
-               pad(c.wlan_id == 2 ? "PSK" : "Dot1x", 11) + "Local\n";
+               pad(c.state, 18) + pad("11ax(5)", 9) + pad(c.wlan_id == 2 ? "PSK" : "Dot1x", 11) +
+               "Local\n";
     return out;
 }
 
@@ -142,22 +154,41 @@ std::string ControllerCli::client_detail(const std::string& mac) const {
         if (ap->hostname == c->ap_name) ap_mac = ap->ethernet_mac;
     bool run = c->state == "Run";
     std::string ssid = wlan_name(c->wlan_id);
-    return "Client MAC Address : " + c->mac + "\n"
+    return "Client MAC Address : " + c->mac +
+           "\n"
            "Client MAC Type : Universally Administered Address\n"
            "Client DUID: NA\n"
-           "Client IPv4 Address : " + (c->ip.empty() ? std::string("0.0.0.0") : c->ip) + "\n"
-           "Client Username : " + (c->username.empty() ? std::string("N/A") : c->username) + "\n"
-           "AP MAC Address : " + ap_mac + "\n"
-           "AP Name: " + c->ap_name + "\n"
+           "Client IPv4 Address : " +
+           (c->ip.empty() ? std::string("0.0.0.0") : c->ip) +
+           "\n"
+           "Client Username : " +
+           (c->username.empty() ? std::string("N/A") : c->username) +
+           "\n"
+           "AP MAC Address : " +
+           ap_mac +
+           "\n"
+           "AP Name: " +
+           c->ap_name +
+           "\n"
            "AP slot : 1\n"
            "Client State : Associated\n"
            "Policy Profile : default-policy-profile\n"
            "Flex Profile : N/A\n"
-           "Wireless LAN Id: " + std::to_string(c->wlan_id) + "\n"
-           "WLAN Profile Name: " + ssid + "\n"
-           "Wireless LAN Network Name (SSID): " + ssid + "\n"
-           "BSSID : " + radio_mac(ap_mac) + "\n"
-           "Connected For : " + std::to_string(c->connected_for) + " seconds \n"
+           "Wireless LAN Id: " +
+           std::to_string(c->wlan_id) +
+           "\n"
+           "WLAN Profile Name: " +
+           ssid +
+           "\n"
+           "Wireless LAN Network Name (SSID): " +
+           ssid +
+           "\n"
+           "BSSID : " +
+           radio_mac(ap_mac) +
+           "\n"
+           "Connected For : " +
+           std::to_string(c->connected_for) +
+           " seconds \n"
            "Protocol : 802.11ax - 5 GHz\n"
            "Channel : 36\n"
            "Client IIF-ID : 0xa0000003\n"
@@ -166,9 +197,15 @@ std::string ControllerCli::client_detail(const std::string& mac) const {
            "Status Code : 0\n"
            "Session Timeout : 1800 sec (Remaining time: 1780 sec)\n"
            "Supported Rates : 9.0,18.0,36.0,48.0,54.0\n"
-           "Policy Manager State: " + c->state + "\n"
-           "Last Policy Manager State : " + (run ? "IP Learn Complete" : "Dot1x Authenticating") + "\n"
-           "Client Entry Create Time : " + std::to_string(c->entry_create_time) + " seconds \n"
+           "Policy Manager State: " +
+           c->state +
+           "\n"
+           "Last Policy Manager State : " +
+           (run ? "IP Learn Complete" : "Dot1x Authenticating") +
+           "\n"
+           "Client Entry Create Time : " +
+           std::to_string(c->entry_create_time) +
+           " seconds \n"
            "Policy Type : WPA2\n"
            "Encryption Cipher : CCMP (AES)\n"
            "Authentication Key Management : 802.1x\n"
@@ -194,17 +231,21 @@ void ControllerCli::trace_archive(const std::string& target) {
     int ms = cfg_.transfer_ms;
     term_.say("Waiting for file creation...\n", ms / 4);
     term_.say("Creating archive file [" + target + "] ...\n", ms / 2);
-    term_.then([this, target] {
-        dev_.with_state([](DeviceState& s) { return ++s.archive_count; });
-        answer("Done with creation of the archive file: [" + target + "]\n");
-    }, ms - ms / 4 - ms / 2);
+    term_.then(
+        [this, target] {
+            dev_.with_state([](DeviceState& s) { return ++s.archive_count; });
+            answer("Done with creation of the archive file: [" + target + "]\n");
+        },
+        ms - ms / 4 - ms / 2);
 }
 
 void ControllerCli::wncd_core() {
-    term_.then([this] {
-        dev_.with_state([](DeviceState& s) { return ++s.core_count; });
-        answer("SUCCESS: Core file generated.\n");
-    }, cfg_.transfer_ms);
+    term_.then(
+        [this] {
+            dev_.with_state([](DeviceState& s) { return ++s.core_count; });
+            answer("SUCCESS: Core file generated.\n");
+        },
+        cfg_.transfer_ms);
 }
 
 }  // namespace fleetsim

@@ -7,15 +7,15 @@
 namespace fleetsim {
 
 class ControllerCli : public Cli {
-public:
+  public:
     ControllerCli(Terminal& terminal, DeviceRecord& device, const std::vector<const Device*>& aps)
         : Cli(terminal, device), aps_(aps) {}
 
-protected:
+  protected:
     std::string prompt() const override { return cfg_.hostname + "#"; }
     bool dispatch(const Words& words, const std::string& line) override;
 
-private:
+  private:
     std::string show_version() const;
     std::string show_ap_summary() const;
     std::string show_ap_tag_summary() const;

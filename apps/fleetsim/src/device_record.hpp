@@ -13,7 +13,8 @@
 namespace fleetsim {
 
 struct DeviceRecord {
-    explicit DeviceRecord(Device d) : config(std::move(d)), alternate_key(config.faults.alternate_host_key) {
+    explicit DeviceRecord(Device d)
+        : config(std::move(d)), alternate_key(config.faults.alternate_host_key) {
         state.tmp_usage_percent = config.tmp_usage_percent;
         state.clients = config.clients;
     }

@@ -33,7 +33,8 @@ EventLoop::EventLoop(const HostKeyFiles& keys, const std::vector<const Device*>&
     alternate_ = make_bind(keys.alternate);
     epoll_fd_ = ::epoll_create1(EPOLL_CLOEXEC);
     wake_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (epoll_fd_ < 0 || wake_fd_ < 0) throw std::runtime_error("fleetsim: cannot create event loop");
+    if (epoll_fd_ < 0 || wake_fd_ < 0)
+        throw std::runtime_error("fleetsim: cannot create event loop");
     epoll_event ev{};
     ev.events = EPOLLIN;
     ev.data.ptr = nullptr;
@@ -53,7 +54,9 @@ EventLoop::~EventLoop() {
     ssh_bind_free(alternate_);
 }
 
-void EventLoop::start() { thread_ = std::thread([this] { run(); }); }
+void EventLoop::start() {
+    thread_ = std::thread([this] { run(); });
+}
 
 void EventLoop::stop() {
     stopping_ = true;

@@ -20,7 +20,7 @@
 namespace fleetsim {
 
 class EventLoop {
-public:
+  public:
     EventLoop(const HostKeyFiles& keys, const std::vector<const Device*>& aps,
               std::atomic<int>& open_connections);
     ~EventLoop();  // stops
@@ -32,7 +32,7 @@ public:
     // Takes ownership of an accepted socket; callable from any thread.
     void hand_over(int fd, DeviceRecord* device);
 
-private:
+  private:
     void run();
     void adopt(int fd, DeviceRecord* device);
     void wake();

@@ -29,13 +29,16 @@ constexpr std::array<const char*, 6> kVersions = {
     "17.9.4.27", "17.12.4.213", "17.12.4.200", "17.9.5.47", "17.13.1.5", "17.12.3.50",
 };
 constexpr std::array<const char*, 4> kBackupVersions = {
-    "17.9.7.10", "17.9.6.100", "17.12.5.209", "17.3.1.1",
+    "17.9.7.10",
+    "17.9.6.100",
+    "17.12.5.209",
+    "17.3.1.1",
 };
 constexpr std::array<const char*, 4> kSiteTags = {"ST-HQ-CAMPUS", "ST-BRANCH-01", "ST-BRANCH-10",
                                                   "ST-WAREHOUSE"};
-constexpr std::array<const char*, 5> kLocations = {
-    "Building 1 Floor 2", "HQ East Wing Room 214", "default location", "Warehouse Dock 3",
-    "Branch 10 Lobby"};
+constexpr std::array<const char*, 5> kLocations = {"Building 1 Floor 2", "HQ East Wing Room 214",
+                                                   "default location", "Warehouse Dock 3",
+                                                   "Branch 10 Lobby"};
 
 std::string dotted_mac(unsigned prefix, unsigned n) {
     char buf[32];
@@ -109,8 +112,8 @@ void add_clients(Device& wlc, const std::vector<Device>& aps, int controller_ind
         c.wlan_id = 1 + n % 3;
         c.connected_for = stuck ? 20 + n : 3600 + n;
         c.entry_create_time = stuck ? 600 + n * 10 : (n == 5 ? 30 : 3600 + n);
-        if (c.state == "Run") c.ip = "10.99." + std::to_string(controller_index) + "." +
-                                     std::to_string(n + 10);
+        if (c.state == "Run")
+            c.ip = "10.99." + std::to_string(controller_index) + "." + std::to_string(n + 10);
         c.username = c.state == "Run" ? "user" + std::to_string(n) : "";
         wlc.clients.push_back(c);
         ++n;

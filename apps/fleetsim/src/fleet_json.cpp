@@ -13,7 +13,7 @@ using nlohmann::json;
 
 // Unknown keys are errors: a misspelt fault would otherwise silently do nothing.
 class Reader {
-public:
+  public:
     Reader(const json& object, std::string where) : object_(object), where_(std::move(where)) {
         if (!object_.is_object()) fail("must be an object");
     }
@@ -45,7 +45,7 @@ public:
         throw std::runtime_error("fleet file: " + where_ + ": " + why);
     }
 
-private:
+  private:
     const json& object_;
     std::string where_;
     std::set<std::string> seen_;

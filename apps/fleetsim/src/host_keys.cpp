@@ -31,7 +31,8 @@ HostKeyFiles ensure_host_keys(const std::filesystem::path& state_dir) {
     std::error_code ec;
     std::filesystem::create_directories(state_dir, ec);
     if (ec) throw std::runtime_error("fleetsim: cannot create state folder " + state_dir.string());
-    HostKeyFiles files{state_dir / "ssh_host_ed25519_key", state_dir / "ssh_host_ed25519_key.alternate"};
+    HostKeyFiles files{state_dir / "ssh_host_ed25519_key",
+                       state_dir / "ssh_host_ed25519_key.alternate"};
     ensure_key(files.primary);
     ensure_key(files.alternate);
     return files;

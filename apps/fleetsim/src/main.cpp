@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
         }
     }
     if ((default_n < 0) == fleet_file.empty()) {
-        std::fprintf(stderr, "fleetsim: give exactly one of --default-fleet or --fleet\n%s", kUsage);
+        std::fprintf(stderr, "fleetsim: give exactly one of --default-fleet or --fleet\n%s",
+                     kUsage);
         return 2;
     }
     if (options.port > 65535 || options.max_seconds <= 0) {
@@ -78,8 +79,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        fleetsim::Fleet fleet =
-            fleet_file.empty() ? fleetsim::default_fleet(default_n) : fleetsim::load_fleet(fleet_file);
+        fleetsim::Fleet fleet = fleet_file.empty() ? fleetsim::default_fleet(default_n)
+                                                   : fleetsim::load_fleet(fleet_file);
         if (!write_file.empty()) {
             fleetsim::save_fleet(fleet, write_file);
             if (!port_given) return 0;

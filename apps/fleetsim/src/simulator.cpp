@@ -53,13 +53,13 @@ struct Simulator::Impl {
 
     DeviceRecord& record(const std::string& address) const {
         auto it = by_address.find(address);
-        if (it == by_address.end())
-            throw std::out_of_range("fleetsim: no device at " + address);
+        if (it == by_address.end()) throw std::out_of_range("fleetsim: no device at " + address);
         return *it->second;
     }
 
     void accept_loop(int epoll_fd) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.max_seconds);
+        auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(options.max_seconds);
         size_t next_loop = 0;
         epoll_event events[64];
         for (;;) {
@@ -76,7 +76,8 @@ struct Simulator::Impl {
                     continue;
                 }
                 for (;;) {
-                    int fd = ::accept4(listeners[index], nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                    int fd =
+                        ::accept4(listeners[index], nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
                     if (fd < 0) break;
                     // Echo and answer often leave in separate small writes; Nagle's wait
                     // for the client's delayed ACK would add up to 40 ms to each answer.
@@ -102,7 +103,14 @@ Simulator::Simulator(Fleet fleet, Options options) : impl_(std::make_unique<Impl
     if (impl_->options.max_seconds <= 0)
         throw std::invalid_argument("fleetsim: max_seconds must be positive");
     if (impl_->options.state_dir.empty()) impl_->options.state_dir = default_state_dir();
-    for (const Device& d : impl_->fleet.devices) {
+    std::string first_controller;
+    for (const Device& d : impl_->fleet.devices)
+        if (d.kind == DeviceKind::controller && first_controller.empty())
+            first_controller = d.address;
+    for (Device d : impl_->fleet.devices) {
+        // An AP that names no controller is listed by the first one.
+        if (d.kind == DeviceKind::access_point && d.controller.empty())
+            d.controller = first_controller;
         if (!is_loopback_address(d.address))
             throw std::invalid_argument("fleetsim: " + d.address + " is not a loopback address");
         auto record = std::make_unique<DeviceRecord>(d);

@@ -14,7 +14,7 @@
 namespace fleetsim {
 
 class Terminal {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     struct Sink {
@@ -51,7 +51,7 @@ public:
     // Nothing queued and no typed input left to handle.
     bool idle() const { return steps_.empty() && input_.empty(); }
 
-private:
+  private:
     struct Step {
         int delay_ms;
         std::string bytes;

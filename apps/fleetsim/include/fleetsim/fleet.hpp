@@ -13,53 +13,53 @@ enum class DeviceKind { controller, access_point };
 // Misbehaviour of one device. Command faults match a received command line whose
 // trimmed text begins with the given text; an empty text disables the fault.
 struct Faults {
-    bool wrong_password = false;   // rejects the configured password (and any other)
-    int delay_ms = 0;              // added before every answer to a command
-    std::string hang_on;           // after this command, no output and no prompt ever again
-    std::string drop_on;           // on this command, the TCP connection is cut at once
-    std::string huge_on;           // this command answers with a 1 MiB line without a break
-    std::string garbage_on;        // this command's answer starts with non-text bytes
-    bool refuse_enable = false;    // the enable secret is never accepted
+    bool wrong_password = false;          // rejects the configured password (and any other)
+    int delay_ms = 0;                     // added before every answer to a command
+    std::string hang_on;                  // after this command, no output and no prompt ever again
+    std::string drop_on;                  // on this command, the TCP connection is cut at once
+    std::string huge_on;                  // this command answers with a 1 MiB line without a break
+    std::string garbage_on;               // this command's answer starts with non-text bytes
+    bool refuse_enable = false;           // the enable secret is never accepted
     bool reject_terminal_length = false;  // "terminal length 0" is invalid, "term len 0" works
     bool alternate_host_key = false;      // presents a host key of its own instead of the fleet's
 };
 
 // A wireless client known to a controller.
 struct Client {
-    std::string mac;          // dotted form, 0011.22aa.bbcc
+    std::string mac;  // dotted form, 0011.22aa.bbcc
     std::string ap_name;
-    std::string state;        // "Authenticating", "Run", ...
+    std::string state;  // "Authenticating", "Run", ...
     int wlan_id = 1;
-    int connected_for = 0;    // seconds
+    int connected_for = 0;      // seconds
     int entry_create_time = 0;  // seconds
-    std::string ip;           // client address, may be empty
+    std::string ip;             // client address, may be empty
     std::string username;
 };
 
 struct Device {
     DeviceKind kind = DeviceKind::access_point;
-    std::string address;      // 127.x.y.z; the only kind of address ever bound
+    std::string address;  // 127.x.y.z; the only kind of address ever bound
     std::string hostname;
     std::string username = "admin";
     std::string password = "admin";
     std::string enable_secret = "enable";  // APs; controllers log in privileged
-    std::string model;        // AP: product id (C9130AXI-B); controller: C9800-40-K9
+    std::string model;                     // AP: product id (C9130AXI-B); controller: C9800-40-K9
     std::string serial;
-    std::string version;      // running image (AP) or IOS XE version (controller)
-    std::string backup_version;   // AP backup boot image
+    std::string version;         // running image (AP) or IOS XE version (controller)
+    std::string backup_version;  // AP backup boot image
     std::string boot_partition = "part1";
     std::string model_signature;  // AP banner signature, "(ap1g6a)"
     std::string site_tag;
     std::string policy_tag = "default-policy-tag";
     std::string rf_tag = "default-rf-tag";
     std::string location = "default location";
-    std::string controller;   // AP: address of the controller that lists it
-    std::string ethernet_mac; // dotted form
-    int tmp_usage_percent = 10;   // AP /tmp fill level at start
+    std::string controller;                 // AP: address of the controller that lists it
+    std::string ethernet_mac;               // dotted form
+    int tmp_usage_percent = 10;             // AP /tmp fill level at start
     std::string part2_available = "45.5M";  // AP free space of /dev/ubivol/part2
-    bool cnssdaemon_log = false;  // AP flash listing names a root-owned cnssdaemon.log
+    bool cnssdaemon_log = false;            // AP flash listing names a root-owned cnssdaemon.log
     bool image_integrity_good = true;
-    int transfer_ms = 1000;       // how long a copy or archive download takes
+    int transfer_ms = 1000;  // how long a copy or archive download takes
     int uptime_minutes = 30000;
     std::vector<Client> clients;  // controller only
     Faults faults;

@@ -31,16 +31,16 @@ struct DeviceState {
     int archive_count = 0;
     int core_count = 0;
     int transfer_count = 0;
-    int logins = 0;          // successful authentications
+    int logins = 0;  // successful authentications
     int failed_logins = 0;
-    std::vector<Client> clients;           // controller: clients still known
+    std::vector<Client> clients;               // controller: clients still known
     std::vector<std::string> deauthenticated;  // controller: MACs removed, in order
-    std::string sftp_username;             // AP: from "ip sftp username"
+    std::string sftp_username;                 // AP: from "ip sftp username"
     std::string sftp_password;
 };
 
 class Simulator {
-public:
+  public:
     // Throws std::invalid_argument when a device address is not loopback or repeats.
     Simulator(Fleet fleet, Options options = {});
     ~Simulator();  // stops
@@ -69,7 +69,7 @@ public:
     // Number of SSH connections open right now, over all devices.
     int open_connections() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
