@@ -1,7 +1,6 @@
 #include "tessivar/analyze.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <ctime>
 #include <iostream>
 
@@ -17,8 +16,9 @@ constexpr std::string_view kReportPrefix = "Status_check_results_";
 bool ends_with_log(std::string_view name) {
     if (name.size() < 4) return false;
     std::string tail(name.substr(name.size() - 4));
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (char& c : tail) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
     return tail == ".log";
 }
 
