@@ -2,9 +2,12 @@
 // the configured device delay, and a thousand sessions open at once.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -84,6 +87,16 @@ void BM_CommandRoundTrip(benchmark::State& state) {
 }
 BENCHMARK(BM_CommandRoundTrip)->Arg(0)->Arg(20)->Arg(100)->UseManualTime()->Iterations(200);
 
+// Resident memory of the whole process: simulator and clients together.
+double rss_mb() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024.0) / 1024.0;
+}
+
 // A thousand sessions stay open; each iteration sends one command on every session and
 // reads every answer.
 void BM_ThousandSessions(benchmark::State& state) {
@@ -106,6 +119,7 @@ void BM_ThousandSessions(benchmark::State& state) {
     for (auto& t : openers) t.join();
     double open_s = std::chrono::duration<double>(Clock::now() - t0).count();
     int peak = sim.open_connections();
+    state.counters["process_rss_mb"] = rss_mb();
     for (auto _ : state) {
         for (auto& c : clients) c->send("show clock\n");
         for (int i = 0; i < kSessions; ++i) clients[i]->read_until(ap_prompt(i % kAps));

@@ -67,6 +67,19 @@ TEST_F(FleetsimTest, ControllerClientLifecycle) {
                 Not(HasSubstr("0011.22aa.0000")));
 }
 
+TEST_F(FleetsimTest, ClientStateCanChangeBetweenLooks) {
+    sim_->update_state(kWlc, [](fleetsim::DeviceState& s) {
+        for (auto& c : s.clients)
+            if (c.mac == "0011.22aa.0000") c.state = "Run";
+    });
+    auto c = wlc();
+    c->command("term len 0", kWlcPrompt);
+    EXPECT_THAT(c->command("show wireless client summary | include Authenticating", kWlcPrompt),
+                Not(HasSubstr("0011.22aa.0000")));
+    EXPECT_THAT(c->command("show wireless client mac 0011.22aa.0000 detail", kWlcPrompt),
+                HasSubstr("Policy Manager State: Run"));
+}
+
 TEST_F(FleetsimTest, ControllerDebugCollectionReportsSuccess) {
     auto c = wlc();
     c->command("term len 0", kWlcPrompt);

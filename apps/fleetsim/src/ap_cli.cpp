@@ -122,7 +122,9 @@ void ApCli::enable() {
 }
 
 std::string ApCli::show_inventory() const {
-    return "NAME: \"" + cfg_.model + "\"    , DESCR: \"Cisco Catalyst " + series_of(cfg_.model) +
+    std::string series = series_of(cfg_.model);
+    if (!series.empty() && series[0] == 'C') series.erase(0, 1);
+    return "NAME: \"" + cfg_.model + "\"    , DESCR: \"Cisco Catalyst " + series +
            " Series Access Point\"\nPID: " + cfg_.model + "  , VID: 01, SN: " + cfg_.serial +
            "\n\n";
 }

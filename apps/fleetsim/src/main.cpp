@@ -1,6 +1,7 @@
 // fleetsim: an SSH fleet of simulated controllers and APs on loopback addresses.
 #include <signal.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
             fleetsim::save_fleet(fleet, write_file);
             if (!port_given) return 0;
         }
+        std::signal(SIGPIPE, SIG_IGN);
         // Signals are taken synchronously so that stopping happens on this thread.
         sigset_t signals;
         sigemptyset(&signals);

@@ -204,6 +204,13 @@ DeviceState Simulator::state(const std::string& address) const {
     return r.state;
 }
 
+void Simulator::update_state(const std::string& address,
+                             const std::function<void(DeviceState&)>& change) {
+    DeviceRecord& r = impl_->record(address);
+    std::lock_guard lock(r.mutex);
+    change(r.state);
+}
+
 void Simulator::set_alternate_host_key(const std::string& address, bool alternate) {
     impl_->record(address).alternate_key = alternate;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,9 @@ class Simulator {
     void clear_transcript(const std::string& address);
     // Throws std::out_of_range for an unknown address.
     DeviceState state(const std::string& address) const;
+    // Changes what a device remembers, for instance a client that finishes
+    // authenticating between two looks; new sessions see the change.
+    void update_state(const std::string& address, const std::function<void(DeviceState&)>& change);
     // Switches the host key a device presents to new connections.
     void set_alternate_host_key(const std::string& address, bool alternate);
     // Number of SSH connections open right now, over all devices.
