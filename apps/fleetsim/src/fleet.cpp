@@ -75,6 +75,8 @@ Device make_ap(int i, const std::string& controller) {
     char name[32];
     std::snprintf(name, sizeof name, "AP-%s-%03d", i % 3 == 0 ? "HQ" : "BR", i + 1);
     d.hostname = name;
+    // Now and then a name longer than the controller's column, as sites like to do.
+    if (i % 17 == 16) d.hostname += "-LOBBY-MAIN-ENTRANCE-CEILING";
     d.username = "apadmin";
     d.password = "appass";
     d.enable_secret = "apenable";
