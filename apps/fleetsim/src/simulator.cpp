@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <map>
 #include <set>
@@ -78,7 +79,13 @@ struct Simulator::Impl {
                 for (;;) {
                     int fd =
                         ::accept4(listeners[index], nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-                    if (fd < 0) break;
+                    if (fd < 0) {
+                        // Out of descriptors the listener stays readable; pausing keeps
+                        // this thread from spinning until sessions end.
+                        if (errno == EMFILE || errno == ENFILE)
+                            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                        break;
+                    }
                     // Echo and answer often leave in separate small writes; Nagle's wait
                     // for the client's delayed ACK would add up to 40 ms to each answer.
                     int one = 1;
