@@ -31,7 +31,7 @@ std::string sizes_for(int percent, double total_mb) {
 
 }  // namespace
 
-bool ApCli::dispatch(const Words& w, const std::string& line) {
+bool ApCli::dispatch(const Words& w) {
     Words rest;
     if (match(w, {"enable"}) && w.size() == 1) {
         enable();
@@ -64,12 +64,12 @@ bool ApCli::dispatch(const Words& w, const std::string& line) {
     } else if (!enabled_) {
         return false;
     } else {
-        return privileged(w, line);
+        return privileged(w);
     }
     return true;
 }
 
-bool ApCli::privileged(const Words& w, const std::string& line) {
+bool ApCli::privileged(const Words& w) {
     Words rest;
     if (match(w, {"delete"}, &rest) && rest.size() == 3 && rest[0] == "/force" &&
         rest[1] == "/recursive" && rest[2].rfind("/tmp", 0) == 0) {
@@ -81,7 +81,7 @@ bool ApCli::privileged(const Words& w, const std::string& line) {
     } else if (match(w, {"reload"}) && w.size() == 1) {
         reload();
     } else if (match(w, {"copy"}, &rest) && rest.size() == 2) {
-        copy(rest[0], rest[1]);
+        copy(rest[0]);
     } else if (match(w, {"archive", "download-sw"}, &rest) && !rest.empty()) {
         archive_download(rest.back());
     } else if (match(w, {"ip", "sftp", "username"}, &rest) && rest.size() == 1) {
@@ -103,7 +103,6 @@ bool ApCli::privileged(const Words& w, const std::string& line) {
         confirm("Are you sure you want to clear the CAPWAP private configuration? (y/n) ",
                 [this] { answer("\nCAPWAP private configuration cleared.\n"); });
     } else {
-        (void)line;
         return false;
     }
     return true;
@@ -255,7 +254,7 @@ void ApCli::reload() {
     });
 }
 
-void ApCli::copy(const std::string& source, const std::string& target) {
+void ApCli::copy(const std::string& source) {
     bool sftp = source.rfind("sftp://", 0) == 0 || source.rfind("scp://", 0) == 0;
     bool tftp = source.rfind("tftp://", 0) == 0;
     if (!sftp && !tftp) {
@@ -264,19 +263,19 @@ void ApCli::copy(const std::string& source, const std::string& target) {
         return;
     }
     if (!sftp) {
-        run_copy(source, target, true);
+        run_copy(source, true);
         return;
     }
     term_.say("Username: ");
-    term_.ask_line(true, [this, source, target](const std::string& user) {
+    term_.ask_line(true, [this, source](const std::string& user) {
         term_.say("Password: ");
-        term_.ask_line(false, [this, source, target, user](const std::string& password) {
-            run_copy(source, target, !trim(user).empty() && !password.empty());
+        term_.ask_line(false, [this, source, user](const std::string& password) {
+            run_copy(source, !trim(user).empty() && !password.empty());
         });
     });
 }
 
-void ApCli::run_copy(const std::string& source, const std::string& target, bool ok) {
+void ApCli::run_copy(const std::string& source, bool ok) {
     // A URL without a host or file cannot be fetched, as on a real AP.
     size_t scheme = source.find("://");
     std::string path = source.substr(scheme + 3);
@@ -304,7 +303,6 @@ void ApCli::run_copy(const std::string& source, const std::string& target, bool 
         term_.say(line);
         show_prompt();
     });
-    (void)target;
 }
 
 void ApCli::archive_download(const std::string& source) {

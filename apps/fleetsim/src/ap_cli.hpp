@@ -12,10 +12,10 @@ class ApCli : public Cli {
 
   protected:
     std::string prompt() const override { return cfg_.hostname + (enabled_ ? "#" : ">"); }
-    bool dispatch(const Words& words, const std::string& line) override;
+    bool dispatch(const Words& words) override;
 
   private:
-    bool privileged(const Words& words, const std::string& line);
+    bool privileged(const Words& words);
     void enable();
     std::string show_inventory() const;
     std::string show_version() const;
@@ -24,8 +24,8 @@ class ApCli : public Cli {
     std::string show_flash() const;
     std::string show_image_integrity() const;
     void reload();
-    void copy(const std::string& source, const std::string& target);
-    void run_copy(const std::string& source, const std::string& target, bool ok);
+    void copy(const std::string& source);
+    void run_copy(const std::string& source, bool ok);
     void archive_download(const std::string& source);
 
     bool enabled_ = false;

@@ -144,7 +144,7 @@ void Cli::command(const std::string& line) {
         }
         return;
     }
-    if (!dispatch(words, body)) invalid(line);
+    if (!dispatch(words)) invalid(line);
 }
 
 void Cli::invalid(const std::string& line) {

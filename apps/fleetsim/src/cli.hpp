@@ -31,7 +31,7 @@ class Cli {
 
     virtual std::string prompt() const = 0;
     // Handles a known command (queueing its answer and the prompt); false when unknown.
-    virtual bool dispatch(const Words& words, const std::string& line) = 0;
+    virtual bool dispatch(const Words& words) = 0;
 
     // Output of a finished command, through the line filter and the pager, then the prompt.
     void answer(const std::string& text);

@@ -25,7 +25,7 @@ const char* wlan_name(int id) {
 
 }  // namespace
 
-bool ControllerCli::dispatch(const Words& w, const std::string& line) {
+bool ControllerCli::dispatch(const Words& w) {
     Words rest;
     if (match(w, {"terminal", "length"}, &rest)) return set_terminal_length(w, 2);
     if (match(w, {"terminal", "width"}, &rest) && rest.size() == 1) {
@@ -62,7 +62,6 @@ bool ControllerCli::dispatch(const Words& w, const std::string& line) {
                w.size() == 1) {
         term_.drop(false);
     } else {
-        (void)line;
         return false;
     }
     return true;

@@ -13,7 +13,7 @@ class ControllerCli : public Cli {
 
   protected:
     std::string prompt() const override { return cfg_.hostname + "#"; }
-    bool dispatch(const Words& words, const std::string& line) override;
+    bool dispatch(const Words& words) override;
 
   private:
     std::string show_version() const;
