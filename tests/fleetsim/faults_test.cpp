@@ -28,6 +28,9 @@ class FleetsimFaultTest : public FleetsimTest {
         add("127.30.0.8", "AP-OLDTERM",
             [](fleetsim::Faults& f) { f.reject_terminal_length = true; });
         add("127.30.0.9", "AP-OTHERKEY", [](fleetsim::Faults& f) { f.alternate_host_key = true; });
+        fleetsim::Device banner = fault_ap("127.30.0.10", "AP-BANNER");
+        banner.banner = "*** Authorised access only #>\nLast login: never";
+        fleet.devices.push_back(banner);
     }
 };
 
@@ -91,6 +94,12 @@ TEST_F(FleetsimFaultTest, TerminalLengthRejectedButShortFormWorks) {
     EXPECT_THAT(c->command("terminal length 0", "AP-OLDTERM>"), HasSubstr("% Invalid input"));
     EXPECT_THAT(c->command("term len 0", "AP-OLDTERM>"), Not(HasSubstr("Invalid")));
     EXPECT_THAT(c->command("show version", "AP-OLDTERM>"), Not(HasSubstr("--More--")));
+}
+
+TEST_F(FleetsimFaultTest, BannerComesBeforeTheFirstPrompt) {
+    SshTestClient c("127.30.0.10", sim_->port(), "apadmin", "appass");
+    std::string login = c.read_until("AP-BANNER>");
+    EXPECT_EQ(login, "\r\n*** Authorised access only #>\r\nLast login: never\r\n\r\nAP-BANNER>");
 }
 
 TEST_F(FleetsimFaultTest, HostKeysPersistAndAlternateKeyDiffers) {

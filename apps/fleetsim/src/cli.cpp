@@ -52,6 +52,7 @@ Cli::Cli(Terminal& terminal, DeviceRecord& device)
     : term_(terminal), dev_(device), cfg_(device.config) {}
 
 void Cli::start() {
+    if (!cfg_.banner.empty()) term_.say("\n" + cfg_.banner + "\n");
     term_.say("\n");
     show_prompt();
 }

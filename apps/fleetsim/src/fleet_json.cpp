@@ -120,6 +120,7 @@ Device read_device(const json& j, size_t index) {
     r.get("image_integrity_good", d.image_integrity_good);
     r.get("transfer_ms", d.transfer_ms);
     r.get("uptime_minutes", d.uptime_minutes);
+    r.get("banner", d.banner);
     if (const json* clients = r.child("clients")) {
         if (!clients->is_array()) r.fail("\"clients\" must be an array");
         for (size_t i = 0; i < clients->size(); ++i)
@@ -158,7 +159,8 @@ json write_device(const Device& d) {
            {"serial", d.serial},
            {"version", d.version},
            {"location", d.location},
-           {"uptime_minutes", d.uptime_minutes}};
+           {"uptime_minutes", d.uptime_minutes},
+           {"banner", d.banner}};
     if (d.kind == DeviceKind::access_point) {
         j["backup_version"] = d.backup_version;
         j["boot_partition"] = d.boot_partition;

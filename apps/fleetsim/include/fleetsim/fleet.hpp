@@ -61,6 +61,7 @@ struct Device {
     bool image_integrity_good = true;
     int transfer_ms = 1000;  // how long a copy or archive download takes
     int uptime_minutes = 30000;
+    std::string banner;           // printed once at login, before the first prompt
     std::vector<Client> clients;  // controller only
     Faults faults;
 };
