@@ -111,14 +111,19 @@ void EventLoop::run() {
     std::vector<epoll_event> events(256);
     while (!stopping_) {
         Clock::time_point now = Clock::now();
-        int timeout = kIdlePollMs;
+        // Delayed answers are due to the microsecond; a millisecond poll time-out would add
+        // up to a millisecond to each of them.
+        auto wait = std::chrono::microseconds(kIdlePollMs * 1000);
         for (const auto& c : connections_) {
             if (auto due = c->next_due()) {
-                auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - now).count();
-                timeout = std::max(0, std::min<int>(timeout, static_cast<int>(wait)));
+                auto left = std::chrono::ceil<std::chrono::microseconds>(*due - now);
+                wait = std::max(std::chrono::microseconds(0), std::min(wait, left));
             }
         }
-        int n = ::epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout);
+        timespec ts{static_cast<time_t>(wait.count() / 1000000),
+                    static_cast<long>(wait.count() % 1000000) * 1000};
+        int n =
+            ::epoll_pwait2(epoll_fd_, events.data(), static_cast<int>(events.size()), &ts, nullptr);
         for (int i = 0; i < n; ++i) {
             if (events[i].data.ptr == nullptr) {
                 uint64_t count;
