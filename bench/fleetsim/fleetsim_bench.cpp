@@ -42,14 +42,10 @@ fleetsim::Simulator& simulator() {
     return *sim;
 }
 
-std::string ap_address(int i) {
-    return "127.20." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1);
-}
-std::string ap_prompt(int i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "AP-%s-%03d>", i % 3 == 0 ? "HQ" : "BR", i + 1);
-    return name;
-}
+// The default fleet lists its two controllers first, then the APs in order.
+const fleetsim::Device& ap(int i) { return simulator().fleet().devices[i + 2]; }
+std::string ap_address(int i) { return ap(i).address; }
+std::string ap_prompt(int i) { return ap(i).hostname + ">"; }
 
 // A whole session: TCP, key exchange, password, pty, shell, prompt, disconnect.
 void BM_NewSession(benchmark::State& state) {
