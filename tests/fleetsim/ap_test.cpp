@@ -19,9 +19,10 @@ TEST_F(FleetsimTest, ApEnableNeedsTheSecret) {
                 HasSubstr("% Invalid input"));
     c->command("enable", "Password: ");
     c->command("apenable", "AP-HQ-001#");
+    EXPECT_THAT(c->command("enable", "AP-HQ-001#"), Not(HasSubstr("Password")));
     std::vector<std::string> t = sim_->transcript(kAp);
     EXPECT_EQ(t, (std::vector<std::string>{"enable", "nope", "delete /force /recursive /tmp/*",
-                                           "enable", "apenable"}));
+                                           "enable", "apenable", "enable"}));
 }
 
 TEST_F(FleetsimTest, ApIdentifiesItselfWithTheMarkersTheToolsRead) {

@@ -109,6 +109,10 @@ bool ApCli::privileged(const Words& w) {
 }
 
 void ApCli::enable() {
+    if (enabled_) {
+        show_prompt();
+        return;
+    }
     term_.say("Password: ");
     term_.ask_line(false, [this](const std::string& secret) {
         if (!cfg_.faults.refuse_enable && secret == cfg_.enable_secret) {

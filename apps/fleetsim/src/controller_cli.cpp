@@ -32,7 +32,9 @@ bool ControllerCli::dispatch(const Words& w) {
         answer("");
         return true;
     }
-    if (match(w, {"show", "version"}) && w.size() == 2) {
+    if (match(w, {"enable"}) && w.size() == 1) {
+        show_prompt();  // the login is privileged already
+    } else if (match(w, {"show", "version"}) && w.size() == 2) {
         answer(show_version());
     } else if (match(w, {"show", "clock"}) && w.size() == 2) {
         answer("*10:15:42.123 UTC Tue Dec 8 2026\n");
