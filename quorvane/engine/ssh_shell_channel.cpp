@@ -8,7 +8,7 @@
 
 namespace quorvane {
 
-SshShellChannel::SshShellChannel(const SshTransport& transport, SshClock::time_point deadline)
+SshShellChannel::SshShellChannel(SshTransport& transport, SshClock::time_point deadline)
     : transport_(transport), channel_(ssh_channel_new(transport.session())) {
     const std::string& label = transport_.label();
     if (channel_ == nullptr) throw SshError("cannot create a channel to " + label);
@@ -62,7 +62,10 @@ std::size_t SshShellChannel::read_available(char* buffer, std::size_t capacity) 
     // still read so nothing it sends is lost.
     for (const int is_stderr : {0, 1}) {
         const int n = ssh_channel_read_nonblocking(channel_, buffer, count, is_stderr);
-        if (n > 0) return static_cast<std::size_t>(n);
+        if (n > 0) {
+            transport_.note_progress();
+            return static_cast<std::size_t>(n);
+        }
         if (n == SSH_ERROR) throw_closed();
         if (n == SSH_EOF) remote_done_ = true;
     }

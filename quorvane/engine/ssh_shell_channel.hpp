@@ -17,7 +17,7 @@ class SshShellChannel {
     static constexpr int kTerminalColumns = 511;
     static constexpr int kTerminalRows = 24;
 
-    SshShellChannel(const SshTransport& transport, SshClock::time_point deadline);
+    SshShellChannel(SshTransport& transport, SshClock::time_point deadline);
     ~SshShellChannel();
     SshShellChannel(const SshShellChannel&) = delete;
     SshShellChannel& operator=(const SshShellChannel&) = delete;
@@ -27,13 +27,13 @@ class SshShellChannel {
     // everything it sent has been read.
     std::size_t read_available(char* buffer, std::size_t capacity);
     // Waits for more input; false at the deadline. Throws when the session is interrupted.
-    bool wait(SshClock::time_point deadline) const { return transport_.wait(deadline); }
+    bool wait(SshClock::time_point deadline) { return transport_.wait(deadline); }
     void write(std::string_view text, SshClock::time_point deadline);
 
   private:
     [[noreturn]] void throw_closed() const;
 
-    const SshTransport& transport_;
+    SshTransport& transport_;
     ssh_channel channel_ = nullptr;
     bool remote_done_ = false;
 };

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -23,6 +24,8 @@ namespace {
 
 // Keyboard-interactive servers may ask several rounds (OpenSSH ends with an empty one).
 constexpr int kMaxKeyboardInteractiveRounds = 8;
+constexpr int kReadPendingRetries = 16;
+constexpr int kReadPendingIntervalMs = 2;
 
 void init_libssh_once() {
     static std::once_flag once;
@@ -93,16 +96,30 @@ void SshTransport::throw_if_interrupted() const {
     if (interrupter_.interrupted()) throw SshError("Session to " + label_ + " was disconnected");
 }
 
-bool SshTransport::wait(SshClock::time_point deadline) const {
+bool SshTransport::wait(SshClock::time_point deadline) {
     short events = POLLIN;
-    if (ssh_get_poll_flags(session_) & SSH_WRITE_PENDING) events |= POLLOUT;
+    const int flags = ssh_get_poll_flags(session_);
+    if (flags & SSH_WRITE_PENDING) events |= POLLOUT;
+    int timeout_ms = poll_timeout_ms(deadline);
+    // libssh can hold received bytes in its own buffer, where poll() does not see them;
+    // it then reports SSH_READ_PENDING, which also stays set for a while after the buffer
+    // is empty. Retry at once a few times, then at a short interval, instead of sleeping
+    // on the socket until the deadline.
+    if (flags & SSH_READ_PENDING) {
+        if (read_pending_retries_ < kReadPendingRetries) {
+            ++read_pending_retries_;
+            throw_if_interrupted();
+            return true;
+        }
+        timeout_ms = std::min(timeout_ms, kReadPendingIntervalMs);
+    }
     pollfd fds[2] = {{ssh_get_fd(session_), events, 0}, {interrupter_.fd(), POLLIN, 0}};
     for (;;) {
-        const int rc = ::poll(fds, 2, poll_timeout_ms(deadline));
+        const int rc = ::poll(fds, 2, timeout_ms);
         if (rc < 0 && errno == EINTR) continue;
         if (rc < 0) throw SshError("waiting on " + label_ + " failed: " + std::strerror(errno));
         throw_if_interrupted();
-        return rc > 0;
+        return rc > 0 || (flags & SSH_READ_PENDING) != 0;
     }
 }
 

@@ -49,14 +49,16 @@ class SshTransport {
 
     // Waits until libssh can make progress (input arrived, or pending output can leave).
     // Returns false at the deadline; throws SshError once the session is interrupted.
-    bool wait(SshClock::time_point deadline) const;
+    bool wait(SshClock::time_point deadline);
+    // Called when bytes arrived, so that the next waits may again retry at once.
+    void note_progress() { read_pending_retries_ = 0; }
     void throw_if_interrupted() const;
 
     // Repeats a non-blocking libssh step while it answers again_code, waiting in between;
     // throws SshError with timeout_text at the deadline.
     template <class Step>
     int repeat(Step step, int again_code, SshClock::time_point deadline,
-               const std::string& timeout_text) const {
+               const std::string& timeout_text) {
         for (;;) {
             throw_if_interrupted();
             const int rc = step();
@@ -78,6 +80,7 @@ class SshTransport {
     const SshInterrupter& interrupter_;
     std::string label_;
     ssh_session session_ = nullptr;
+    int read_pending_retries_ = 0;
 };
 
 }  // namespace quorvane
