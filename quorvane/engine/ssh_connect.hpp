@@ -5,18 +5,19 @@
 // - Connecting: TCP connect bounded by conn_timeout, SSH handshake by banner_timeout,
 //   authentication (password, then keyboard-interactive answering every prompt with the
 //   password) by auth_timeout. The shell runs on a 511-column pseudo-terminal so devices
-//   do not wrap lines. Login reads up to the first prompt and sets base_prompt; it sends
-//   no paging command.
+//   do not wrap lines. Login reads up to the first prompt (an empty line is sent when none
+//   shows within 0.25 s; opening the shell and finding the prompt are bounded by
+//   banner_timeout) and sets base_prompt; it sends no paging command.
 // - Host keys: when known_hosts_path is set, the device's key is remembered there in
 //   OpenSSH format ("host" or "[host]:port" entries); the first key seen is recorded, a
 //   different key later fails the connection with an error naming the address.
 // - send_command: read_timeout defaults to DeviceParams::timeout (60 s). The prompt is
 //   the base prompt followed by "#" or ">" at the start of the last line. Output keeps the
 //   device's line breaks, without the echoed command and the trailing prompt.
-// - send_command_timing: returns once no byte has arrived for kTimingQuietSeconds
-//   (0.5 s) after output began, or at once when the output ends with the prompt; before
-//   any byte arrives it waits up to kTimingFirstByteSeconds; always bounded by
-//   read_timeout (same default).
+// - send_command_timing: returns once no byte has arrived for 0.5 s after output began,
+//   or at once when the output ends with the prompt; it waits at most 5 s for the first
+//   byte; always bounded by read_timeout (same default). The constants are in
+//   SshDeviceSession (kTimingQuietSeconds, kTimingFirstByteSeconds).
 // Every failure is an SshError (a std::runtime_error) whose text names the device.
 
 #include "quorvane/engine/device_session.hpp"
