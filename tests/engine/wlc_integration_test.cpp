@@ -105,7 +105,8 @@ class WlcIntegrationTest : public EngineTest {
 
 TEST_F(WlcIntegrationTest, UnreachableAndRejectingControllersFailTheGoodOneCompletes) {
     configure({kGood, kNobody, kRejecting});
-    auto engine = real_engine(clock);
+    // Far above what loopback needs; a stalled answer fails here instead of after 120 s.
+    auto engine = real_engine(clock, 20);
     const std::string path = engine->run_wlc_cmds({"show version", "show ap summary"});
 
     EXPECT_THAT(path, HasSubstr("WLC_127_10_0_1"));
@@ -129,6 +130,10 @@ TEST_F(WlcIntegrationTest, UnreachableAndRejectingControllersFailTheGoodOneCompl
     EXPECT_THAT(text, HasSubstr("Number of APs: "));
     EXPECT_THAT(text, Not(HasSubstr("--More--")));
     EXPECT_THAT(text, HasSubstr("Cisco IOS XE Software"));
+    // The simulator notices closed connections on its own threads.
+    for (int i = 0; i < 500 && sim->open_connections() > 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     EXPECT_EQ(sim->open_connections(), 0);
 }
 
