@@ -8,15 +8,15 @@
 #include "quorvane/config/ini_format.hpp"
 #include "quorvane/config/ini_store.hpp"
 #include "quorvane/config/secrets.hpp"
-#include "tests/paths/temp_folder.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace quorvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::read_file;
-using testing::TempFolder;
-using testing::write_file;
+using test_support::read_file;
+using test_support::TempFolder;
+using test_support::write_file;
 
 unsigned file_mode(const std::string& path) {
     struct stat info {};

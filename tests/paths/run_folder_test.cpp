@@ -4,14 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "quorvane/paths/paths.hpp"
-#include "tests/paths/temp_folder.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace quorvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
-using testing::write_file;
+using test_support::TempFolder;
+using test_support::write_file;
 
 TEST(NextRunNumber, EmptyFolderStartsAtOne) {
     TempFolder dated;

@@ -7,13 +7,13 @@
 #include <gtest/gtest.h>
 
 #include "quorvane/paths/paths.hpp"
-#include "tests/paths/temp_folder.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace quorvane {
 namespace {
 
-using testing::read_file;
-using testing::TempFolder;
+using test_support::read_file;
+using test_support::TempFolder;
 
 // Each append is one line of a length that differs per thread, long enough that a split
 // write would show up as a mixed or broken line.

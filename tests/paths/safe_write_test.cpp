@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "quorvane/paths/paths.hpp"
-#include "tests/paths/temp_folder.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace quorvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::read_file;
-using testing::TempFolder;
+using test_support::read_file;
+using test_support::TempFolder;
 
 TEST(SafeWriteAppend, CreatesMissingFoldersAndAppendsInOrder) {
     TempFolder root;

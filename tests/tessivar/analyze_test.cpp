@@ -9,11 +9,13 @@
 #include <string>
 
 #include "loggen.hpp"
-#include "temp_folder.hpp"
+#include "tests/support/temp_folder.hpp"
 #include "tessivar/checks.hpp"
 #include "tessivar/scan_pool.hpp"
 
 namespace {
+
+using test_support::TempFolder;
 
 using tessivar::AnalysisResult;
 using tessivar::analyze_logs;

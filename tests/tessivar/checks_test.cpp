@@ -6,10 +6,12 @@
 #include <string>
 
 #include "loggen.hpp"
-#include "temp_folder.hpp"
+#include "tests/support/temp_folder.hpp"
 #include "tessivar/log_text.hpp"
 
 namespace {
+
+using test_support::TempFolder;
 
 using namespace tessivar;
 using tessivar::loggen::ApPoll;

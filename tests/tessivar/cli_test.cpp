@@ -8,9 +8,11 @@
 #include <string>
 
 #include "loggen.hpp"
-#include "temp_folder.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace {
+
+using test_support::TempFolder;
 
 using ::testing::HasSubstr;
 

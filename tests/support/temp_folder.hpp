@@ -1,17 +1,22 @@
 #pragma once
+// A fresh folder below the test's temporary directory, removed again at the end.
 
-#include <unistd.h>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
-// A fresh folder below the temporary directory, removed again at the end of the test.
+#include <unistd.h>
+
+namespace test_support {
+
 class TempFolder {
   public:
     TempFolder() {
         static std::atomic<int> counter{0};
         path_ = std::filesystem::temp_directory_path() /
-                ("tessivar-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+                ("test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
@@ -28,3 +33,17 @@ class TempFolder {
   private:
     std::filesystem::path path_;
 };
+
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void write_file(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+}  // namespace test_support
