@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace quorvane {
@@ -26,7 +27,7 @@ struct DeviceParams {
 };
 
 class DeviceSession {
-public:
+  public:
     virtual ~DeviceSession() = default;
 
     // Enters privileged mode with the secret; throws on failure.
@@ -48,6 +49,14 @@ public:
     virtual void disconnect() = 0;
     // Drops the transport at once; used only after disconnect failed.
     virtual void close() = 0;
+};
+
+// Raised by a ConnectHandler when a device shows another host key than the one remembered
+// for it. Another attempt would meet the same key, so callers give up at once and show
+// this text.
+class HostKeyChangedError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
 };
 
 using DeviceSessionPtr = std::shared_ptr<DeviceSession>;

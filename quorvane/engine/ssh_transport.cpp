@@ -225,7 +225,7 @@ void SshTransport::verify_host_key(const DeviceParams& params) {
         throw SshError("cannot check the host key of " + label_ + ": " + e.what());
     }
     if (check == HostKeyCheck::changed) {
-        throw SshError("Host key of " + label_ + " has changed (" + host_key.type +
+        throw HostKeyChangedError("Host key of " + label_ + " has changed (" + host_key.type +
                        " key differs from the one remembered in " + params.known_hosts_path +
                        "); refusing to connect. Remove the line for " +
                        known_hosts_name(params.host, params.port) +

@@ -74,6 +74,8 @@ DeviceSessionPtr Quorvane::_wlc_connect(const std::string& section) {
         for (int attempt = 0; attempt < 3; ++attempt) {
             try {
                 session = connect_device(params);
+            } catch (const HostKeyChangedError&) {
+                throw;
             } catch (const std::exception&) {
             }
             if (session) break;

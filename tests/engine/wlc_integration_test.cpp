@@ -14,9 +14,11 @@
 namespace quorvane::testing {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 constexpr const char* kGood = "127.10.0.1";
 constexpr const char* kRejecting = "127.10.0.3";
@@ -197,9 +199,13 @@ TEST_F(WlcIntegrationTest, HostKeyIsRememberedAndAChangedKeyIsRefused) {
     auto engine = real_engine(clock);
     attempts = 0;
     EXPECT_EQ(engine->run_wlc_cmds({"show clock"}), "");
-    EXPECT_EQ(attempts.load(), 3);
+    // A changed key is not retried: the operator sees why the controller was refused.
+    EXPECT_EQ(attempts.load(), 1);
     EXPECT_THAT(logs,
-                Contains("[WLC] [WLC] failed: WLC 127.10.0.1 connection failed after retries"));
+                Contains(AllOf(StartsWith("[WLC] Connection failed to 127.10.0.1: Host key of "
+                                          "127.10.0.1:"),
+                               HasSubstr("has changed"))));
+    EXPECT_THAT(logs, Contains(StartsWith("[WLC] [WLC] failed: Host key of 127.10.0.1:")));
     EXPECT_EQ(read_text(known_hosts), remembered);
 }
 

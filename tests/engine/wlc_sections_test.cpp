@@ -96,6 +96,23 @@ TEST_F(WlcConnectTest, ThreeRejectedLoginsWaitThreeSecondsEachAndLogOnce) {
                                   "failed after retries"));
 }
 
+TEST_F(WlcConnectTest, ChangedHostKeyIsNotRetriedAndKeepsItsText) {
+    EngineOptions options;
+    options.port_probe = [](const std::string&, int, double) { return true; };
+    options.clock = clock;
+    int attempts = 0;
+    options.connect = [&attempts](const DeviceParams&) -> DeviceSessionPtr {
+        ++attempts;
+        throw HostKeyChangedError("Host key of 10.9.9.1 has changed");
+    };
+    Quorvane engine(options, [this](const std::string& line) { logs.push_back(line); });
+    logs.clear();
+    EXPECT_EQ(connect_error(engine, "WLC"), "Host key of 10.9.9.1 has changed");
+    EXPECT_EQ(attempts, 1);
+    EXPECT_THAT(clock->sleep_seconds(), IsEmpty());
+    EXPECT_EQ(logs.back(), "[WLC] Connection failed to 10.9.9.1: Host key of 10.9.9.1 has changed");
+}
+
 TEST_F(WlcConnectTest, SecondAttemptSucceedsAfterOneWaitAndPagingGoesOff) {
     factory.fail_next();
     auto session = factory.succeed_next();
