@@ -6,7 +6,7 @@ namespace quorvane {
 
 namespace {
 class SystemClock final : public Clock {
-public:
+  public:
     std::chrono::system_clock::time_point now() override {
         return std::chrono::system_clock::now();
     }

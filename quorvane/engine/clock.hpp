@@ -8,7 +8,7 @@
 namespace quorvane {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual std::chrono::system_clock::time_point now() = 0;
     virtual void sleep_for(std::chrono::milliseconds duration) = 0;

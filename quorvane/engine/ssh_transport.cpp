@@ -226,10 +226,11 @@ void SshTransport::verify_host_key(const DeviceParams& params) {
     }
     if (check == HostKeyCheck::changed) {
         throw HostKeyChangedError("Host key of " + label_ + " has changed (" + host_key.type +
-                       " key differs from the one remembered in " + params.known_hosts_path +
-                       "); refusing to connect. Remove the line for " +
-                       known_hosts_name(params.host, params.port) +
-                       " from that file if the device was replaced.");
+                                  " key differs from the one remembered in " +
+                                  params.known_hosts_path +
+                                  "); refusing to connect. Remove the line for " +
+                                  known_hosts_name(params.host, params.port) +
+                                  " from that file if the device was replaced.");
     }
 }
 

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "loggen.hpp"
-#include "tests/support/temp_folder.hpp"
 #include "tessivar/checks.hpp"
 #include "tessivar/scan_pool.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace {
 

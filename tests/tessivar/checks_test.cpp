@@ -6,8 +6,8 @@
 #include <string>
 
 #include "loggen.hpp"
-#include "tests/support/temp_folder.hpp"
 #include "tessivar/log_text.hpp"
+#include "tests/support/temp_folder.hpp"
 
 namespace {
 
