@@ -3,6 +3,7 @@
 #include <re2/re2.h>
 
 #include "quorvane/engine/engine.hpp"
+#include "quorvane/paths/utf8.hpp"
 
 namespace quorvane {
 
@@ -22,13 +23,6 @@ std::string without_leading_zeros(const std::string& digits) {
 bool exceeds_max_sleep(const std::string& digits) {
     const std::string max = std::to_string(MAX_SLEEP_SECS);
     return digits.size() > max.size() || (digits.size() == max.size() && digits > max);
-}
-
-// Length in characters, not bytes, so "%éé%" stays a plain command like "%ab%".
-std::size_t utf8_length(const std::string& text) {
-    std::size_t n = 0;
-    for (unsigned char c : text) n += (c & 0xC0) != 0x80;
-    return n;
 }
 
 }  // namespace
@@ -52,6 +46,7 @@ SpecialCmdResult classify_command(const std::string& cmd, std::string* rejected_
         }
         return {true, std::nullopt, false, std::stoi(digits)};
     }
+    // Counted in characters, not bytes, so "%éé%" stays a plain command like "%ab%".
     if (utf8_length(text) >= 5 && text.front() == '%' && text.back() == '%') {
         return {true, strip_whitespace(text.substr(1, text.size() - 2)), true, 0};
     }

@@ -1,7 +1,6 @@
 #include "quorvane/engine/ssh_device_session.hpp"
 
 #include <algorithm>
-#include <sstream>
 
 #include "quorvane/engine/ssh_error.hpp"
 
@@ -13,12 +12,6 @@ namespace {
 constexpr std::size_t kReadChunk = 256 * 1024;
 // A banner line may look like a prompt; the real one comes back after an empty line.
 constexpr int kPromptConfirmations = 3;
-
-std::string seconds_text(double seconds) {
-    std::ostringstream out;
-    out << seconds << "s";
-    return out.str();
-}
 
 std::string quoted_command(const std::string& cmd) {
     std::string line = as_input_line(cmd);

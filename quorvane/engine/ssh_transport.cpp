@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <sstream>
 
 #include "quorvane/engine/known_hosts.hpp"
 #include "quorvane/engine/ssh_error.hpp"
@@ -39,8 +40,6 @@ int poll_timeout_ms(SshClock::time_point deadline) {
     return static_cast<int>(std::min(std::ceil(ms), 3.6e6));
 }
 
-std::string seconds_text(int seconds) { return std::to_string(seconds) + "s"; }
-
 struct AddrInfoDeleter {
     void operator()(addrinfo* ai) const { freeaddrinfo(ai); }
 };
@@ -50,6 +49,12 @@ struct AddrInfoDeleter {
 SshClock::time_point deadline_after(double seconds) {
     return SshClock::now() + std::chrono::duration_cast<SshClock::duration>(
                                  std::chrono::duration<double>(std::max(seconds, 0.0)));
+}
+
+std::string seconds_text(double seconds) {
+    std::ostringstream out;
+    out << seconds << "s";
+    return out.str();
 }
 
 SshInterrupter::SshInterrupter() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {

@@ -17,6 +17,8 @@ namespace quorvane {
 using SshClock = std::chrono::steady_clock;
 
 SshClock::time_point deadline_after(double seconds);
+// A time-out for error texts: "30s", "0.3s".
+std::string seconds_text(double seconds);
 
 // The wake-up half of a session, usable from any thread while another one waits.
 class SshInterrupter {
