@@ -1,8 +1,10 @@
 #include "tessivar/analyze.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
+#include <string_view>
 
 #include "tessivar/recovery.hpp"
 #include "tessivar/report.hpp"
@@ -10,6 +12,13 @@
 
 namespace tessivar {
 namespace {
+
+// The two DEBUG lines go to standard output unless TESSIVAR_DIAGNOSTICS=stderr, so that a
+// host printing JSON on standard output can keep it clean.
+std::ostream& diagnostic_stream() {
+    const char* where = std::getenv("TESSIVAR_DIAGNOSTICS");
+    return where && std::string_view(where) == "stderr" ? std::cerr : std::cout;
+}
 
 constexpr std::string_view kReportPrefix = "Status_check_results_";
 
@@ -94,10 +103,10 @@ AnalysisResult analyze_logs(const std::filesystem::path& log_dir) {
         }
     }
 
-    std::cout << "DEBUG: analyze_logs running on: " << log_dir.string() << std::endl;
+    diagnostic_stream() << "DEBUG: analyze_logs running on: " << log_dir.string() << std::endl;
     if (rows.empty()) return {};
     append_text(report, susceptibility_block(records.size(), quick_summary(groups)));
-    std::cout << "DEBUG summary_filename: " << report.string() << std::endl;
+    diagnostic_stream() << "DEBUG summary_filename: " << report.string() << std::endl;
     return {std::move(records), report.string()};
 }
 

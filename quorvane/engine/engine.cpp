@@ -36,8 +36,8 @@ Quorvane::Quorvane(RunFolder folder, EngineOptions opts, LogCallback log_cb_arg,
     failed = 0;
     operation = "WLC & AP";
     workflow = "";
-    print_stdout_line("DEBUG DATA DIR: " + data_dir);
-    print_stdout_line("DEBUG BASE DIR: " + BASE_DIR);
+    print_diagnostic_line("DEBUG DATA DIR: " + data_dir);
+    print_diagnostic_line("DEBUG BASE DIR: " + BASE_DIR);
 }
 
 Quorvane::~Quorvane() {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,7 +15,9 @@
 #include "quorvane/engine/session_registry.hpp"
 #include "quorvane/engine/special_cmd.hpp"
 #include "quorvane/engine/worker_pool.hpp"
+#include "quorvane/inventory/ap_row.hpp"
 #include "quorvane/paths/paths.hpp"
+#include "quorvane/poller/poll_result.hpp"
 
 namespace quorvane {
 
@@ -61,6 +64,42 @@ class Quorvane {
     // Runs the list on one controller section; returns its output file, or "" on failure.
     std::string _run_wlc_cmds_for_section(const std::string& section,
                                           const std::vector<std::string>& wlc_cmds);
+
+    // AP inventory (quorvane/inventory).
+    ApRows _process_single_wlc(const std::string& section);
+    ApRows fetch_full_ap_list();
+    ApRows _fetch_ap_list_for_section(const std::string& section);
+    std::pair<ApRows, int> filter_by_site_tag(const ApRows& full_rows, const std::string& site_tag);
+    std::pair<ApRows, int> _filter_by_site_tag_section(const std::string& section,
+                                                       const ApRows& full_rows,
+                                                       const std::string& site_tag);
+    ApRows filter_by_model_group(const ApRows& full_rows, const std::string& model_group_label);
+    std::string write_filtered_ap_list(const ApRows& rows);
+
+    // AP poller (quorvane/poller).
+    std::pair<int, int> run_ap_poller(const ApRows& ap_rows, const std::string& device,
+                                      std::vector<std::string> ap_cmds,
+                                      const std::string& ap_mode = "AP Custom Cmd List");
+    PollResult _poll_one_ap(int idx, const ApRowPtr& ap, const std::string& device,
+                            const std::vector<std::string>& cmds);
+    DeviceParams _ap_connect_params(const std::string& ip, const std::string& model);
+    static std::string _ap_send_command(DeviceSession& conn, const std::string& cmd,
+                                        int read_timeout);
+    std::string run_command_interactive(DeviceSession& conn, const std::string& cmd,
+                                        const std::optional<std::string>& ftp_user = std::nullopt,
+                                        const std::optional<std::string>& ftp_pass = std::nullopt);
+    std::vector<std::string> _build_image_download_cmd();
+    static int _get_tmp_usage_percent(const std::string& output);
+
+    // Stuck clients (quorvane/clientauth).
+    std::vector<std::string> run_client_auth_workflow();
+    void deauth_clients(const std::vector<std::string>& mac_list);
+    static std::vector<std::string> _extract_macs(const std::string& output);
+    static long long _extract_value(const std::string& text, const std::string& key);
+    void _run_auth_debug_collection(const std::vector<std::string>& wlc_sections,
+                                    const std::string& ts);
+    int _get_collect_counter();
+    void _increment_collect_counter();
 
     // The session factory, clock, port and probe every network step uses.
     DeviceSessionPtr connect_device(const DeviceParams& params) const;

@@ -8,4 +8,10 @@ namespace quorvane {
 
 void print_stdout_line(const std::string& line);
 
+// The load line and the engine's DEBUG lines. They go to standard output unless the
+// environment holds QUORVANE_DIAGNOSTICS=stderr, so that a host printing JSON on standard
+// output can keep it clean.
+void print_diagnostic_line(const std::string& line);
+bool diagnostics_to_stderr();
+
 }  // namespace quorvane

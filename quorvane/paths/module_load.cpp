@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "quorvane/engine/stdout_lines.hpp"
 #include "quorvane/paths/library_file.hpp"
 #include "quorvane/paths/paths.hpp"
 
@@ -16,9 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string announce_load_and_find_base_dir() {
-    const std::string line = ">>> LOADED Quorvane FROM: " + library_file_path() + "\n";
-    std::fputs(line.c_str(), stdout);
-    std::fflush(stdout);
+    print_diagnostic_line(">>> LOADED Quorvane FROM: " + library_file_path());
     return get_app_base_dir();
 }
 
