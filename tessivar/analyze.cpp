@@ -35,8 +35,8 @@ bool ends_with_log(std::string_view name) {
 // earlier run.
 bool is_report_name(std::string_view name) { return name.starts_with(kReportPrefix); }
 
-// Log files of the folder in name order, so that reports do not depend on the file system's
-// listing order.
+// Log files in the order the folder listing yields them; the status table and the groups
+// follow it.
 std::vector<std::filesystem::path> list_logs(const std::filesystem::path& log_dir) {
     std::vector<std::filesystem::path> logs;
     for (const auto& entry : std::filesystem::directory_iterator(log_dir)) {
@@ -46,9 +46,6 @@ std::vector<std::filesystem::path> list_logs(const std::filesystem::path& log_di
         if (!entry.is_regular_file(ec)) continue;
         logs.push_back(entry.path());
     }
-    std::sort(logs.begin(), logs.end(), [](const auto& a, const auto& b) {
-        return a.filename().native() < b.filename().native();
-    });
     return logs;
 }
 

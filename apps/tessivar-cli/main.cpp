@@ -41,6 +41,14 @@ void print_table(const tessivar::AnalysisResult& result, const std::string& dir)
         using Row = std::vector<std::string>;
         std::vector<Row> rows{{"AP NAME", "MODEL", "ADDRESS", "RECOVERY"}};
         for (const auto& ap : aps) rows.push_back({ap.ap_name, ap.ap_model, ap.ap_ip, ap.recovery});
+        // The analyser keeps the folder's listing order within a group; the table shows each
+        // group's APs by name so that two runs over one folder read the same.
+        for (auto group = rows.begin() + 1; group != rows.end();) {
+            const auto end = std::find_if(group, rows.end(),
+                                          [&](const Row& row) { return row[3] != (*group)[3]; });
+            std::stable_sort(group, end, [](const Row& a, const Row& b) { return a[0] < b[0]; });
+            group = end;
+        }
         std::vector<std::size_t> widths(4, 0);
         for (const Row& row : rows) {
             for (std::size_t c = 0; c < row.size(); ++c)

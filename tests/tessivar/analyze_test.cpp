@@ -89,13 +89,47 @@ TEST_F(TessivarAnalyze, EveryBranchLandsInItsGroup) {
             EXPECT_EQ(got[c.name], std::make_pair(c.recovery, c.model_text)) << c.name;
         }
     }
-    // Records follow the group order, and within a group the file order.
+    // Records follow the group order, and within a group the folder's listing order.
+    std::vector<std::string> listed;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+        const std::string file = entry.path().stem().string();
+        if (file.starts_with("AP_")) listed.push_back(file.substr(3));
+    }
+    const std::vector<std::string> group_order = {
+        "Recover with image partition swap", "Recover with devshell",
+        "Safe state but AP has buggy image in the backup partition",
+        "Image integrity check has failed for these APs",
+        "Partition is safe but the flash storage is low"};
+    std::vector<std::string> expected;
+    for (const std::string& recovery : group_order) {
+        for (const std::string& name : listed) {
+            if (got.count(name) && got[name].first == recovery) expected.push_back(name);
+        }
+    }
     std::vector<std::string> order;
     for (const auto& r : records) order.push_back(r.ap_name);
-    EXPECT_EQ(order, (std::vector<std::string>{"swap", "critical-low-flash", "critical", "multi",
-                                               "backup", "buggy-part2-roomy", "integrity",
-                                               "backup-low-mem", "low-flash"}));
-    EXPECT_EQ(records[0].ap_ip, "10.0.0.1");
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(order.size(), 9u);
+    EXPECT_EQ(records[0].ap_name, "swap");
+}
+
+TEST_F(TessivarAnalyze, TakesFilesInTheFoldersListingOrder) {
+    for (int i = 0; i < 24; ++i) {
+        ApPoll poll;
+        poll.hostname = "host-" + std::to_string(i);
+        write("AP_" + poll.hostname + ".log", poll);
+    }
+    std::vector<std::string> listed;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+        listed.push_back(entry.path().stem().string().substr(3));
+    }
+    const std::string report = read_file(analyze_quietly(dir_).second);
+    std::vector<std::string> table;
+    std::istringstream lines(report);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("host-")) table.push_back(line.substr(0, line.find(' ')));
+    }
+    EXPECT_EQ(table, listed);
 }
 
 TEST_F(TessivarAnalyze, ReportLayout) {
@@ -122,6 +156,19 @@ TEST_F(TessivarAnalyze, ReportLayout) {
     EXPECT_EQ(records[1].ap_model, "UNKNOWN");
     EXPECT_EQ(records[1].recovery, "Recover with devshell");
 
+    // Status rows follow the folder's listing order.
+    const std::map<std::string, std::string> row_of = {
+        {"AP_low.log", row({"low-flash", "(ap1g6b)", "17.18.1.100", "True", "17.9.7.100", "False",
+                            "part2", "False", "45.50", "True"})},
+        {"AP_swap.log", row({"swap", "(ap1g6a)", "17.13.1.5", "True", "17.9.7.100", "False",
+                             "part1", "False", "50.00", "True"})},
+        {"AP_x.log", row({"AP_x.log", "UNKNOWN", "17.9.5.1", "False", "17.9.7.100", "False",
+                          "part1", "False", "0.01", "True"})}};
+    std::string table_rows;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+        const auto found = row_of.find(entry.path().filename().string());
+        if (found != row_of.end()) table_rows += found->second;
+    }
     const std::string rule60(60, '=');
     const std::string expected =
         "\n" + rule60 + "\nFlash Checker Run: TS\n" + rule60 + "\n\n" +
@@ -129,13 +176,7 @@ TEST_F(TessivarAnalyze, ReportLayout) {
         "AP Name               Model                 Primary Image         Primary Buggy         "
         "Backup Image          Backup Buggy          Boot Partition        Image Integrity Failed"
         "Part2 Free MB         Low Memory            \n" +
-        std::string(220, '-') + "\n" +
-        row({"low-flash", "(ap1g6b)", "17.18.1.100", "True", "17.9.7.100", "False", "part2",
-             "False", "45.50", "True"}) +
-        row({"swap", "(ap1g6a)", "17.13.1.5", "True", "17.9.7.100", "False", "part1", "False",
-             "50.00", "True"}) +
-        row({"AP_x.log", "UNKNOWN", "17.9.5.1", "False", "17.9.7.100", "False", "part1", "False",
-             "0.01", "True"}) +
+        std::string(220, '-') + "\n" + table_rows +
         "\n\n=========== RECOVERY SUMMARY ===========\n\n" +
         "Recover with image partition swap\n  - swap ((ap1g6a)) [10.1.1.1]\n\n" +
         "Recover with devshell\n  - AP_x.log (UNKNOWN) [10.1.1.1]\n\n" +
