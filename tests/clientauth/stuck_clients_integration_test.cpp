@@ -25,8 +25,9 @@ constexpr const char* kSecond = "127.10.0.2";
 const std::string kStuck = "0011.22aa.0001";
 const std::string kTransient = "0011.22aa.0002";
 const std::string kTooYoung = "0011.22aa.0003";
-const std::string kRunning = "0011.22aa.0004";
-const std::string kStuckUpper = "0011.22AA.0005";
+const std::string kOtherState = "0011.22aa.0004";
+const std::string kRunning = "0011.22aa.0005";
+const std::string kStuckUpper = "0011.22AA.0006";
 
 fleetsim::Client client(const std::string& mac, const std::string& state, int connected_for,
                         int entry_create_time) {
@@ -52,32 +53,22 @@ fleetsim::Device controller(const std::string& address, const std::string& hostn
     return d;
 }
 
-// Real time, with a hook after every sleep so a test can change the fleet inside the
-// window.
-class WindowClock : public Clock {
-  public:
-    std::chrono::system_clock::time_point now() override {
-        return std::chrono::system_clock::now();
-    }
-    void sleep_for(std::chrono::milliseconds d) override {
-        std::this_thread::sleep_for(d);
-        if (after_sleep) after_sleep();
-    }
-    std::function<void()> after_sleep;
-};
-
 class StuckClientsIntegrationTest : public ClientAuthTest {
   protected:
     void SetUp() override {
         ClientAuthTest::SetUp();
         fleetsim::Fleet fleet;
-        fleet.devices.push_back(controller(
-            kFirst, "WLC-A",
-            {client(kStuck, "Authenticating", 20, 600),
-             client(kTransient, "Authenticating", 20, 600),
-             client(kTooYoung, "Authenticating", 600, 600), client(kRunning, "Run", 20, 600)}));
-        fleet.devices.push_back(
-            controller(kSecond, "WLC-B", {client(kStuckUpper, "Authenticating", 1, 900)}));
+        auto transient = client(kTransient, "Authenticating", 20, 600);
+        transient.run_after_seconds = 1;
+        auto other_state = client(kOtherState, "Authenticating", 20, 600);
+        other_state.policy_state = "Webauth Pending";
+        fleet.devices.push_back(controller(kFirst, "WLC-A",
+                                           {client(kStuck, "Authenticating", 20, 600), transient,
+                                            client(kTooYoung, "Authenticating", 600, 600),
+                                            other_state, client(kRunning, "Run", 20, 600)}));
+        auto second = controller(kSecond, "WLC-B", {client(kStuckUpper, "Authenticating", 1, 900)});
+        second.faults.archive_fails = true;
+        fleet.devices.push_back(second);
         fleetsim::Options options;
         options.max_seconds = 240;
         options.state_dir = std::filesystem::temp_directory_path() / "fleetsim";
@@ -109,24 +100,18 @@ class StuckClientsIntegrationTest : public ClientAuthTest {
 };
 
 TEST_F(StuckClientsIntegrationTest, WholeRunRecordsCollectsAndDeauthRemovesTheClients) {
-    auto window_clock = std::make_shared<WindowClock>();
-    // The transient client finishes authenticating during the first controller's window.
-    window_clock->after_sleep = [this] {
-        sim->update_state(kFirst, [](fleetsim::DeviceState& s) {
-            for (auto& c : s.clients) {
-                if (c.mac == kTransient) c.state = "Run";
-            }
-        });
-    };
-    auto engine = real_engine(window_clock, 2);
+    // The transient client finishes authenticating a second into the two-second window.
+    auto engine = real_engine(nullptr, 2);
 
     const auto result = engine->run_client_auth_workflow();
 
     EXPECT_THAT(result, ElementsAre(kStuck, kStuckUpper));
     EXPECT_THAT(progress, ElementsAre(5, 20, 65, 75, 20, 65, 75, 100));
     EXPECT_THAT(logs, Contains("[AUTH] F1 MACs: ['0011.22aa.0001', '0011.22aa.0002', "
-                               "'0011.22aa.0003']"));
-    EXPECT_THAT(logs, Contains("[AUTH] F2 MACs: ['0011.22aa.0001', '0011.22aa.0003']"));
+                               "'0011.22aa.0003', '0011.22aa.0004']"));
+    EXPECT_THAT(logs, Contains("[AUTH] F2 MACs: ['0011.22aa.0001', '0011.22aa.0003', "
+                               "'0011.22aa.0004']"));
+    EXPECT_THAT(logs, Contains("[AUTH][SKIP] 0011.22aa.0004 not in Authenticating state"));
     EXPECT_THAT(logs, Contains("[AUTH] 0011.22aa.0001 \u2192 Connected: 20, Entry: 600"));
     EXPECT_THAT(logs, Contains("[AUTH][SKIP] 0011.22aa.0003 timing condition failed"));
     EXPECT_THAT(logs, Not(Contains(HasSubstr("show wireless client mac " + kTransient))));
@@ -143,9 +128,10 @@ TEST_F(StuckClientsIntegrationTest, WholeRunRecordsCollectsAndDeauthRemovesTheCl
     // The archive is named after the same stamp as the deleted-clients file.
     const std::string name = files[0].filename().string();
     const std::string ts = name.substr(name.find('_', 8) + 1, 15);
+    EXPECT_EQ(sim->state(kFirst).archive_count, 1);
+    EXPECT_EQ(sim->state(kSecond).archive_count, 0);
     for (const char* address : {kFirst, kSecond}) {
         SCOPED_TRACE(address);
-        EXPECT_EQ(sim->state(address).archive_count, 1);
         EXPECT_EQ(sim->state(address).core_count, 1);
         EXPECT_EQ(count_sent(address,
                              "request platform software trace archive last 1 hour target "
