@@ -2,6 +2,7 @@
 // the client detail, recorded in the run folder, and the capped debug collection.
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "quorvane/clientauth/deleted_clients_file.hpp"
 #include "quorvane/clientauth/mac_list.hpp"
@@ -20,12 +21,10 @@ constexpr int kCollectionCap = 2;
 // The MACs of `first` that `second` also holds, each once, in the order of `first`.
 std::vector<std::string> present_in_both(const std::vector<std::string>& first,
                                          const std::vector<std::string>& second) {
+    std::unordered_set<std::string> later(second.begin(), second.end());
     std::vector<std::string> both;
     for (const auto& mac : first) {
-        if (std::find(second.begin(), second.end(), mac) != second.end() &&
-            std::find(both.begin(), both.end(), mac) == both.end()) {
-            both.push_back(mac);
-        }
+        if (later.erase(mac) > 0) both.push_back(mac);
     }
     return both;
 }
