@@ -1,6 +1,7 @@
 #pragma once
 // Everything a host needs to drive the engine library.
 
+#include "quorvane/clientauth/mac_list.hpp"
 #include "quorvane/config/ini_document.hpp"
 #include "quorvane/config/ini_store.hpp"
 #include "quorvane/config/secrets.hpp"

@@ -30,6 +30,8 @@ struct Subcommand {
 };
 
 int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& args);
+int run_auth_loop(const CommonOptions& common, const std::vector<std::string>& args);
+int run_deauth(const CommonOptions& common, const std::vector<std::string>& args);
 
 // Parses a decimal TCP port; throws UsageError naming the option otherwise.
 int parse_port(const std::string& option, const std::string& text);

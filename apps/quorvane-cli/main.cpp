@@ -23,6 +23,30 @@ const Subcommand kSubcommands[] = {
      "  Output: <run folder>/WLC_<address>/wlc_outputs.txt per controller.\n"
      "  Exit status 0 when at least one controller completed, 1 otherwise.\n",
      run_wlc_run},
+    {"auth-loop", "find clients stuck authenticating; optionally deauthenticate them",
+     "  quorvane auth-loop [options] [--window SECONDS] [--deauth [--yes]] [--json]\n"
+     "    --window S    seconds each controller is watched between its two looks\n"
+     "                  (default 900; 10 with --simulate)\n"
+     "    --deauth      then deauthenticate the stuck clients on every controller; on a\n"
+     "                  terminal it asks first\n"
+     "    --yes         do not ask before deauthenticating\n"
+     "    --json        print only {\"delete_list\":[..],\"file\":PATH|null,\n"
+     "                  \"deauthenticated\":true|false} on standard output\n"
+     "  A client is stuck when it is authenticating at both looks and its client detail\n"
+     "  confirms it. The list goes to <run folder>/deleted_clients_<stamp>.txt. The first\n"
+     "  two runs that find stuck clients also collect a trace archive and a wncd core on\n"
+     "  every controller; reset with: quorvane config set CRONJOB\n"
+     "  collect_archive_wnccore_count 0. Ctrl-C during the window stops with status 130.\n"
+     "  Exit status 0 when the run completed, 1 when it failed.\n"
+     "  Example: quorvane auth-loop --simulate --window 5 --deauth --yes\n",
+     run_auth_loop},
+    {"deauth", "deauthenticate clients by MAC on every controller",
+     "  quorvane deauth [options] MAC...\n"
+     "    MAC...        client MACs as 0011.22aa.bbcc, 00:11:22:aa:bb:cc or\n"
+     "                  00-11-22-aa-bb-cc; a malformed one stops everything before sending\n"
+     "  Each MAC is sent to every configured controller.\n"
+     "  Example: quorvane deauth 0011.22aa.bbcc 00:11:22:aa:bb:cd\n",
+     run_deauth},
 };
 
 void print_usage(std::ostream& out) {

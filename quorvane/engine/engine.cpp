@@ -72,6 +72,7 @@ void Quorvane::shutdown() noexcept {
         _shutdown_event.store(true);
     } catch (...) {
     }
+    stop_wake_.set();
     try {
         if (auto pool = executor.get()) pool->shutdown(false);
     } catch (...) {
@@ -96,6 +97,12 @@ bool Quorvane::probe_port(const std::string& ip, double timeout) const {
 void Quorvane::sleep_seconds(double seconds) const {
     options.clock->sleep_for(
         std::chrono::milliseconds(static_cast<long long>(std::llround(seconds * 1000))));
+}
+
+bool Quorvane::sleep_unless_stopped(double seconds) const {
+    return options.clock->sleep_unless_stopped(
+        std::chrono::milliseconds(static_cast<long long>(std::llround(seconds * 1000))),
+        stop_wake_);
 }
 
 std::string Quorvane::port_text() const { return "port " + std::to_string(options.ssh_port); }

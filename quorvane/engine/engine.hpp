@@ -105,6 +105,8 @@ class Quorvane {
     DeviceSessionPtr connect_device(const DeviceParams& params) const;
     bool probe_port(const std::string& ip, double timeout = 5) const;
     void sleep_seconds(double seconds) const;
+    // The same sleep, ended early by shutdown. False when the engine is stopping.
+    bool sleep_unless_stopped(double seconds) const;
     // "port 22" in error texts, or whichever port is configured.
     std::string port_text() const;
 
@@ -126,6 +128,9 @@ class Quorvane {
     std::string workflow;
 
   private:
+    // Wakes the sleeps that shutdown must cut short.
+    StopSignal stop_wake_;
+
     Quorvane(RunFolder folder, EngineOptions options, LogCallback log_cb,
              ProgressCallback progress_cb, ApUpdateCallback ap_update_cb);
 

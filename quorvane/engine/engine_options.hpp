@@ -24,8 +24,9 @@ struct EngineOptions {
     PortProbe port_probe;
     // Seconds a controller command may take to bring its prompt back.
     double wlc_read_timeout = 120;
-    // Seconds the stuck-client workflow watches each controller between its two fetches.
-    double auth_window_seconds = 900;
+    // Whole seconds the stuck-client workflow watches each controller between its two
+    // fetches.
+    int auth_window_seconds = 900;
 };
 
 }  // namespace quorvane
