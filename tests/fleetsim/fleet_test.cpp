@@ -26,7 +26,7 @@ TEST(FleetsimFleet, DefaultFleetMixesModelsAndStates) {
         for (const auto& c : d.clients) stuck += c.state == "Authenticating";
     }
     for (const char* m :
-         {"C9130AXI-B", "C9120AXI-E", "C9136I-B", "C9166I-B", "AIR-AP2802I-E-K9", "C9115AXI-B"})
+         {"C9130AXI-B", "C9120AXI-B", "C9136I-B", "C9166I-B", "AIR-AP3802I-B-K9", "C9115AXI-B"})
         EXPECT_GT(models[m], 0) << m;
     EXPECT_GT(boots["part1"], 0);
     EXPECT_GT(boots["part2"], 0);
@@ -34,15 +34,36 @@ TEST(FleetsimFleet, DefaultFleetMixesModelsAndStates) {
     EXPECT_EQ(f.devices.back().address, "127.20.0.200");
 }
 
+TEST(FleetsimFleet, ControllersTakeTheApsInTurn) {
+    fleetsim::Fleet f = fleetsim::default_fleet(9, 7);
+    ASSERT_EQ(f.devices.size(), 16u);
+    EXPECT_EQ(f.devices[6].address, "127.10.0.7");
+    EXPECT_EQ(f.devices[6].hostname, "WLC-HQ-9800-07");
+    EXPECT_EQ(f.devices[7].controller, "127.10.0.1");
+    EXPECT_EQ(f.devices[14].controller, "127.10.0.1");  // the eighth AP
+    // The third AP is reported by its own controller and the next one.
+    EXPECT_EQ(f.devices[9].controller, "127.10.0.3");
+    EXPECT_EQ(f.devices[9].extra_controllers, std::vector<std::string>{"127.10.0.4"});
+    EXPECT_EQ(fleetsim::default_fleet(3, 1).devices[3].extra_controllers.size(), 0u);
+}
+
 TEST(FleetsimFleet, JsonRoundTripKeepsEverything) {
-    fleetsim::Fleet f = fleetsim::default_fleet(3);
-    f.devices[2].faults.delay_ms = 250;
-    f.devices[2].faults.hang_on = "show tech";
-    fleetsim::Fleet back = fleetsim::parse_fleet(fleetsim::fleet_to_json(f));
-    ASSERT_EQ(back.devices.size(), f.devices.size());
-    EXPECT_EQ(fleetsim::fleet_to_json(back), fleetsim::fleet_to_json(f));
-    EXPECT_EQ(back.devices[2].faults.hang_on, "show tech");
-    EXPECT_EQ(back.devices[0].clients.size(), f.devices[0].clients.size());
+    for (fleetsim::Fleet f : {fleetsim::default_fleet(3), fleetsim::demo_fleet()}) {
+        f.devices[2].faults.delay_ms = 250;
+        f.devices[2].faults.hang_on = "show tech";
+        fleetsim::Fleet back = fleetsim::parse_fleet(fleetsim::fleet_to_json(f));
+        ASSERT_EQ(back.devices.size(), f.devices.size());
+        EXPECT_EQ(fleetsim::fleet_to_json(back), fleetsim::fleet_to_json(f));
+        EXPECT_EQ(back.devices[2].faults.hang_on, "show tech");
+        EXPECT_EQ(back.devices[0].clients.size(), f.devices[0].clients.size());
+    }
+    fleetsim::Fleet demo = fleetsim::parse_fleet(fleetsim::fleet_to_json(fleetsim::demo_fleet()));
+    EXPECT_EQ(demo.devices[2].extra_controllers, std::vector<std::string>{"127.10.0.2"});
+    EXPECT_EQ(demo.devices[0].clients[2].run_after_seconds, 3);
+    EXPECT_EQ(demo.devices[0].clients[3].policy_state, "Webauth Pending");
+    int unreachable = 0;
+    for (const auto& d : demo.devices) unreachable += d.faults.unreachable;
+    EXPECT_EQ(unreachable, 1);
 }
 
 TEST(FleetsimFleet, MinimalDeviceTakesDefaults) {

@@ -63,6 +63,8 @@ Faults read_faults(const json& j, const std::string& where) {
     r.get("refuse_enable", f.refuse_enable);
     r.get("reject_terminal_length", f.reject_terminal_length);
     r.get("alternate_host_key", f.alternate_host_key);
+    r.get("unreachable", f.unreachable);
+    r.get("archive_fails", f.archive_fails);
     r.finish();
     if (f.delay_ms < 0) r.fail("delay_ms must not be negative");
     return f;
@@ -74,6 +76,8 @@ Client read_client(const json& j, const std::string& where) {
     r.get("mac", c.mac);
     r.get("ap_name", c.ap_name);
     r.get("state", c.state);
+    r.get("policy_state", c.policy_state);
+    r.get("run_after_seconds", c.run_after_seconds);
     r.get("wlan_id", c.wlan_id);
     r.get("connected_for", c.connected_for);
     r.get("entry_create_time", c.entry_create_time);
@@ -113,6 +117,7 @@ Device read_device(const json& j, size_t index) {
     r.get("rf_tag", d.rf_tag);
     r.get("location", d.location);
     r.get("controller", d.controller);
+    r.get("extra_controllers", d.extra_controllers);
     r.get("ethernet_mac", d.ethernet_mac);
     r.get("tmp_usage_percent", d.tmp_usage_percent);
     r.get("part2_available", d.part2_available);
@@ -145,7 +150,9 @@ json write_faults(const Faults& f) {
                 {"garbage_on", f.garbage_on},
                 {"refuse_enable", f.refuse_enable},
                 {"reject_terminal_length", f.reject_terminal_length},
-                {"alternate_host_key", f.alternate_host_key}};
+                {"alternate_host_key", f.alternate_host_key},
+                {"unreachable", f.unreachable},
+                {"archive_fails", f.archive_fails}};
 }
 
 json write_device(const Device& d) {
@@ -169,6 +176,7 @@ json write_device(const Device& d) {
         j["policy_tag"] = d.policy_tag;
         j["rf_tag"] = d.rf_tag;
         j["controller"] = d.controller;
+        j["extra_controllers"] = d.extra_controllers;
         j["ethernet_mac"] = d.ethernet_mac;
         j["tmp_usage_percent"] = d.tmp_usage_percent;
         j["part2_available"] = d.part2_available;
@@ -182,6 +190,8 @@ json write_device(const Device& d) {
             clients.push_back(json{{"mac", c.mac},
                                    {"ap_name", c.ap_name},
                                    {"state", c.state},
+                                   {"policy_state", c.policy_state},
+                                   {"run_after_seconds", c.run_after_seconds},
                                    {"wlan_id", c.wlan_id},
                                    {"connected_for", c.connected_for},
                                    {"entry_create_time", c.entry_create_time},
