@@ -61,11 +61,13 @@ class InventoryTest : public EngineTest {
     }
 
     // Sections WLC, WLC2, ... with the given addresses.
-    void configure_controllers(const std::vector<std::string>& addresses) {
+    void configure_controllers(const std::vector<std::string>& addresses,
+                               const std::string& password = "secret") {
         std::string text;
         for (std::size_t i = 0; i < addresses.size(); ++i) {
             text += "[WLC" + (i ? std::to_string(i + 1) : std::string()) +
-                    "]\nwlc_ip = " + addresses[i] + "\nwlc_user = admin\nwlc_pasw = secret\n";
+                    "]\nwlc_ip = " + addresses[i] + "\nwlc_user = admin\nwlc_pasw = " + password +
+                    "\n";
         }
         write_config(text);
     }
