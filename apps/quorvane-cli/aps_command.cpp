@@ -60,11 +60,15 @@ void print_table(const ApRows& rows) {
 }  // namespace
 
 int run_aps(const CommonOptions& common, const std::vector<std::string>& args) {
-    if (args.empty()) throw UsageError{"aps needs a verb: fetch"};
+    std::string verbs;
     for (const auto& verb : kApsVerbs) {
-        if (args[0] == verb.name) return verb.run(common, {args.begin() + 1, args.end()});
+        if (!args.empty() && args[0] == verb.name) {
+            return verb.run(common, {args.begin() + 1, args.end()});
+        }
+        verbs += (verbs.empty() ? "" : ", ") + std::string(verb.name);
     }
-    throw UsageError{"unknown aps verb '" + args[0] + "'"};
+    if (args.empty()) throw UsageError{"aps needs a verb: " + verbs};
+    throw UsageError{"unknown aps verb '" + args[0] + "' (verbs: " + verbs + ")"};
 }
 
 int run_aps_fetch(const CommonOptions& common, const std::vector<std::string>& args) {
