@@ -134,3 +134,85 @@ TEST_F(DemoControllerTest, TraceArchiveMarkerCanBeWithheld) {
 
 }  // namespace
 }  // namespace fleetsim_test
+
+namespace fleetsim_test {
+namespace {
+
+class DemoApTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fleetsim::Fleet fleet = fleetsim::demo_fleet();
+        for (auto& d : fleet.devices) d.transfer_ms = 50;
+        sim_ = std::make_unique<fleetsim::Simulator>(fleet);
+        sim_->start();
+    }
+    std::unique_ptr<SshTestClient> ap(const std::string& address, const std::string& name) {
+        auto c = std::make_unique<SshTestClient>(address, sim_->port(), "apadmin", "appass");
+        c->read_until(name + ">");
+        return c;
+    }
+    std::unique_ptr<fleetsim::Simulator> sim_;
+};
+
+TEST_F(DemoApTest, FaultApsMisbehaveOnTheCommandsEveryPollSends) {
+    enum class Fault { refuses_enable, drops, huge_line, garbage };
+    struct Case {
+        const char* address;
+        const char* name;
+        Fault fault;
+        const char* command;  // where it misbehaves
+    };
+    const Case cases[] = {
+        {"127.20.0.12", "AP-LAB-NOENABLE", Fault::refuses_enable, "enable"},
+        {"127.20.0.13", "AP-LAB-DROP", Fault::drops, "show version"},
+        {"127.20.0.14", "AP-LAB-HUGE", Fault::huge_line, "show inventory"},
+        {"127.20.0.15", "AP-LAB-GARBAGE", Fault::garbage, "show version"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const std::string prompt = std::string(k.name) + "#";
+        auto c = ap(k.address, k.name);
+        c->command("enable", "Password: ");
+        if (k.fault == Fault::refuses_enable) {
+            EXPECT_THAT(c->command("apenable", std::string(k.name) + ">"),
+                        HasSubstr("% Bad secrets"));
+            continue;
+        }
+        c->command("apenable", prompt);
+        c->command("terminal length 0", prompt);
+        // A poll identifies the AP with these two, in this order.
+        for (const std::string cmd : {"show inventory", "show version"}) {
+            if (cmd != k.command) {
+                std::string out = c->command(cmd, prompt);
+                EXPECT_EQ(out.find('\xff'), std::string::npos);
+                EXPECT_EQ(out.find(std::string(64, 'x')), std::string::npos);
+            } else if (k.fault == Fault::drops) {
+                c->send(cmd + "\n");
+                EXPECT_TRUE(c->wait_closed(3000));
+            } else if (k.fault == Fault::huge_line) {
+                EXPECT_THAT(c->command(cmd, prompt, 10000), HasSubstr(std::string(1 << 20, 'x')));
+            } else {
+                std::string out = c->command(cmd, prompt);
+                EXPECT_NE(out.find('\xff'), std::string::npos);
+                EXPECT_THAT(out, HasSubstr("AP Running Image     : 17.12.4.213"));
+            }
+        }
+    }
+    EXPECT_THROW(SshTestClient("127.20.0.11", sim_->port(), "apadmin", "appass"),
+                 std::runtime_error);
+}
+
+TEST_F(DemoApTest, SftpImageTransferOfTheSimulatedConfigurationSucceeds) {
+    auto c = ap("127.20.0.3", "AP-HQ-FLOOR3-SWAP");
+    c->command("enable", "Password: ");
+    c->command("apenable", "AP-HQ-FLOOR3-SWAP#");
+    c->command("ip sftp username ftpuser", "AP-HQ-FLOOR3-SWAP#");
+    c->command("ip sftp password ftppass", "AP-HQ-FLOOR3-SWAP#");
+    c->command("copy sftp://127.0.0.1/images/ap-image.tar flash:ap-image.tar", "Username: ");
+    c->command("ftpuser", "Password: ");
+    EXPECT_THAT(c->command("ftppass", "AP-HQ-FLOOR3-SWAP#"), HasSubstr("bytes copied in"));
+    EXPECT_EQ(sim_->state("127.20.0.3").transfer_count, 1);
+}
+
+}  // namespace
+}  // namespace fleetsim_test

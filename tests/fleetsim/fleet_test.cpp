@@ -96,6 +96,58 @@ TEST(FleetsimFleet, BadFilesAreRejectedWithTheReason) {
     EXPECT_THAT(error_of("{"), HasSubstr("not valid JSON"));
 }
 
+TEST(FleetsimFleet, IntegerFieldsAndAddressesAreRangeChecked) {
+    auto ap_with = [](const std::string& keys) {
+        return R"({"devices":[{"kind":"ap","address":"127.0.0.5","hostname":"A",)" + keys + "}]}";
+    };
+    auto wlc_client_with = [](const std::string& keys) {
+        return R"({"devices":[{"kind":"controller","address":"127.0.0.5","hostname":"W",
+                   "clients":[{"mac":"0011.22aa.bbcc",)" +
+               keys + "}]}]}";
+    };
+    struct Case {
+        std::string json;
+        std::string error;  // empty: accepted
+    };
+    const Case cases[] = {
+        {ap_with(R"("tmp_usage_percent":1e10)"), "\"tmp_usage_percent\" must be a whole number"},
+        {ap_with(R"("tmp_usage_percent":101)"), "\"tmp_usage_percent\" must be a whole number"},
+        {ap_with(R"("tmp_usage_percent":100)"), ""},
+        {ap_with(R"("uptime_minutes":3000000000)"), "\"uptime_minutes\""},
+        {ap_with(R"("uptime_minutes":-1)"), "\"uptime_minutes\""},
+        {ap_with(R"("uptime_minutes":52560000)"), ""},
+        {ap_with(R"("transfer_ms":18446744073709551615)"), "\"transfer_ms\""},
+        {ap_with(R"("transfer_ms":1e400)"), "not valid JSON"},
+        {ap_with(R"("transfer_ms":2.5)"), "\"transfer_ms\" must be a whole number"},
+        {ap_with(R"("faults":{"delay_ms":-5})"), "\"delay_ms\""},
+        {ap_with(R"("faults":{"delay_ms":1e10})"), "\"delay_ms\""},
+        {ap_with(R"("faults":{"delay_ms":"5"})"), "\"delay_ms\""},
+        {wlc_client_with(R"("connected_for":4294967296)"), "\"connected_for\""},
+        {wlc_client_with(R"("entry_create_time":2147483647)"), ""},
+        {wlc_client_with(R"("wlan_id":0)"), "\"wlan_id\""},
+        {wlc_client_with(R"("run_after_seconds":-3)"), "\"run_after_seconds\""},
+        {R"({"devices":[{"kind":"ap","address":"127.0.0.5\u0000.9","hostname":"A"}]})",
+         "not a loopback address"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.json);
+        if (c.error.empty()) {
+            EXPECT_NO_THROW(fleetsim::parse_fleet(c.json));
+            continue;
+        }
+        try {
+            fleetsim::parse_fleet(c.json);
+            ADD_FAILURE() << "accepted";
+        } catch (const std::runtime_error& e) {
+            EXPECT_THAT(e.what(), HasSubstr(c.error));
+        }
+    }
+    EXPECT_FALSE(fleetsim::is_loopback_address(std::string("127.0.0.1\0", 10)));
+    fleetsim::Fleet f = fleetsim::default_fleet(1);
+    f.devices[2].address = std::string("127.20.0.1\0x", 12);
+    EXPECT_THROW(fleetsim::Simulator s(f), std::invalid_argument);
+}
+
 TEST(FleetsimFleet, SimulatorRefusesNonLoopbackAddresses) {
     fleetsim::Fleet f = fleetsim::default_fleet(1);
     f.devices[2].address = "10.1.1.5";

@@ -2,6 +2,7 @@
 // APs, many controllers, and the count of sessions open at once.
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <sstream>
 #include <thread>
 
@@ -132,6 +133,33 @@ TEST_F(FleetsimManyControllersTest, PeakSessionsCountsLoggedInSessionsPerKind) {
     // A failed login is not a session.
     EXPECT_THROW(SshTestClient("127.10.0.1", sim_->port(), "admin", "wrong"), LoginError);
     EXPECT_EQ(sim_->peak_sessions(DeviceKind::controller), 0);
+}
+
+TEST_F(FleetsimManyControllersTest, PeakStaysWithinTheClientsLimitWhileSessionsChurn) {
+    // Five workers read seven controllers, several rounds, each session closed before the
+    // worker opens the next: the mark must never count a closed session as still open.
+    constexpr int kWorkers = 5;
+    std::atomic<int> next{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&] {
+            for (int n; (n = next++) < 28;) {
+                int k = n % 7 + 1;
+                std::string prompt = "WLC-HQ-9800-0" + std::to_string(k) + "#";
+                try {
+                    SshTestClient c("127.10.0." + std::to_string(k), sim_->port(), "admin",
+                                    "admin");
+                    c.read_until(prompt);
+                    c.command("show ap summary", prompt);
+                } catch (const std::exception& e) {
+                    ADD_FAILURE() << e.what();
+                }
+            }
+        });
+    }
+    for (auto& t : workers) t.join();
+    EXPECT_LE(sim_->peak_sessions(DeviceKind::controller), kWorkers);
+    EXPECT_GE(sim_->peak_sessions(DeviceKind::controller), 1);
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ std::string ControllerCli::show_version() const {
            "Compiled Fri 20-Oct-23 10:44 by mcpre\n\n"
            "ROM: IOS-XE ROMMON\n\n" +
            cfg_.hostname + " uptime is " + uptime_text(cfg_.uptime_minutes) +
-           "\nUptime for this control processor is " + uptime_text(cfg_.uptime_minutes + 2) +
+           "\nUptime for this control processor is " + uptime_text(cfg_.uptime_minutes + 2LL) +
            "\nSystem returned to ROM by Reload Command\n"
            "System image file is \"bootflash:packages.conf\"\n"
            "Last reload reason: Reload Command\n\n"

@@ -150,6 +150,8 @@ Fleet default_fleet(int n_aps, int n_controllers) {
 }
 
 bool is_loopback_address(const std::string& address) {
+    // inet_pton reads up to the first NUL; what follows it must not slip through.
+    if (address.find('\0') != std::string::npos) return false;
     in_addr a{};
     if (inet_pton(AF_INET, address.c_str(), &a) != 1) return false;
     return (ntohl(a.s_addr) >> 24) == 127;

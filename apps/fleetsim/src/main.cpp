@@ -36,6 +36,7 @@ int to_int(const char* text, const char* option) {
 int main(int argc, char** argv) {
     int default_n = -1;
     int controllers = 2;
+    bool controllers_given = false;
     bool demo = false;
     std::string fleet_file, write_file;
     fleetsim::Options options;
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
             default_n = to_int(value(), "--default-fleet");
         } else if (a == "--controllers") {
             controllers = to_int(value(), "--controllers");
+            controllers_given = true;
         } else if (a == "--demo-fleet") {
             demo = true;
         } else if (a == "--fleet") {
@@ -83,8 +85,8 @@ int main(int argc, char** argv) {
                      kUsage);
         return 2;
     }
-    if (controllers < 1 || controllers > 1000) {
-        std::fprintf(stderr, "fleetsim: --controllers must be 1 to 1000\n");
+    if (controllers < 1 || controllers > 1000 || (controllers_given && default_n < 0)) {
+        std::fprintf(stderr, "fleetsim: --controllers takes 1 to 1000, with --default-fleet\n");
         return 2;
     }
     if (options.port > 65535 || options.max_seconds <= 0) {
