@@ -14,4 +14,7 @@
 #include "quorvane/engine/ssh_connect.hpp"
 #include "quorvane/engine/stdout_lines.hpp"
 #include "quorvane/engine/worker_pool.hpp"
+#include "quorvane/inventory/ap_row.hpp"
+#include "quorvane/inventory/qca.hpp"
+#include "quorvane/inventory/wlc_parse.hpp"
 #include "quorvane/paths/paths.hpp"

@@ -48,12 +48,11 @@ const fleetsim::Device* nth_device(const fleetsim::Fleet& fleet, fleetsim::Devic
 
 void write_simulated_config(const fleetsim::Fleet& fleet) {
     IniStore store((fs::path(CONFD) / "config.ini").string());
-    const char* sections[] = {"WLC", "WLC2"};
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0;; ++i) {
         const auto* wlc = nth_device(fleet, fleetsim::DeviceKind::controller, i);
         if (!wlc) break;
         store.bulk_set(
-            sections[i],
+            i == 0 ? "WLC" : "WLC" + std::to_string(i + 1),
             {{"wlc_ip", wlc->address}, {"wlc_user", wlc->username}, {"wlc_pasw", wlc->password}});
     }
     if (const auto* ap = nth_device(fleet, fleetsim::DeviceKind::access_point, 0)) {
