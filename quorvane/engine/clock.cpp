@@ -13,6 +13,9 @@ class SystemClock final : public Clock {
     void sleep_for(std::chrono::milliseconds duration) override {
         std::this_thread::sleep_for(duration);
     }
+    void sleep_unless_woken(std::chrono::milliseconds duration, const WakeSignal& wake) override {
+        wake.wait_for(duration);
+    }
 };
 }  // namespace
 

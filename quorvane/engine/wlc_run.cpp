@@ -96,18 +96,7 @@ std::string Quorvane::run_on_controller(const std::string& section,
         for (long long i = 1; i <= total; ++i) {
             const SpecialCmdResult check = SpecialCmdCheck(cmds[i - 1]);
             if (check.is_special && check.sleep_secs > 0) {
-                const int pause = check.sleep_secs;
-                _log("[SLEEP] Waiting " + std::to_string(pause) + "s before next command...");
-                int waited = 0;
-                while (waited < pause) {
-                    const int chunk = std::min(30, pause - waited);
-                    sleep_seconds(chunk);
-                    waited += chunk;
-                    if (waited < pause) {
-                        _log("[SLEEP] Still waiting... " + std::to_string(waited) + "s / " +
-                             std::to_string(pause) + "s");
-                    }
-                }
+                sleep_with_progress(check.sleep_secs);
                 continue;
             }
             if (check.is_special && !check.actual_cmd) continue;
