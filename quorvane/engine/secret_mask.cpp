@@ -18,7 +18,7 @@ RE2::Options latin1() {
 }
 
 const RE2& sftp_password_command() {
-    static const RE2 pattern(R"((?i)(ip[ \t]+sftp[ \t]+password[ \t]+)\S+)", latin1());
+    static const RE2 pattern(R"((?i)(ip[ \t]+sftp[ \t]+password[ \t]+)[^\s'"]+)", latin1());
     return pattern;
 }
 
