@@ -17,6 +17,7 @@
 #include "quorvane/engine/worker_pool.hpp"
 #include "quorvane/inventory/ap_row.hpp"
 #include "quorvane/inventory/qca.hpp"
+#include "quorvane/inventory/wlc_parse.hpp"
 #include "quorvane/paths/paths.hpp"
 #include "quorvane/poller/ap_log_file.hpp"
 #include "quorvane/poller/poll_result.hpp"

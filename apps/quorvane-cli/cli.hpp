@@ -30,6 +30,10 @@ struct Subcommand {
 };
 
 int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& args);
+// aps VERB ...: the AP inventory; each verb is its own function.
+int run_aps(const CommonOptions& common, const std::vector<std::string>& args);
+int run_aps_fetch(const CommonOptions& common, const std::vector<std::string>& args);
+int run_config(const CommonOptions& common, const std::vector<std::string>& args);
 
 // Parses a decimal TCP port; throws UsageError naming the option otherwise.
 int parse_port(const std::string& option, const std::string& text);

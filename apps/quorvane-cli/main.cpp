@@ -21,8 +21,33 @@ const Subcommand kSubcommands[] = {
      "  Special forms: sleep_N or pause(N) waits N seconds (at most 3600);\n"
      "  %cmd% sends cmd and answers its confirmation prompt with y.\n"
      "  Output: <run folder>/WLC_<address>/wlc_outputs.txt per controller.\n"
-     "  Exit status 0 when at least one controller completed, 1 otherwise.\n",
+     "  Exit status 0 when at least one controller completed, 1 otherwise.\n"
+     "  Example: quorvane wlc-run \"show version\" \"show ap summary\"\n",
      run_wlc_run},
+    {"aps", "the AP inventory: fetch the APs of the controllers",
+     "  quorvane aps fetch [options] [--section S] [--flash-checker] [--site-tag T]\n"
+     "                     [--model-group LABEL] [--json]\n"
+     "    --section S          ask only the controller of config section S (e.g. WLC2);\n"
+     "                         otherwise up to 5 controllers at once, repeats dropped\n"
+     "    --flash-checker      keep only QCA-based models (the flash-check workflow)\n"
+     "    --site-tag T         keep the APs whose tag summary line contains T\n"
+     "    --model-group LABEL  keep the models holding a 4-digit number of LABEL\n"
+     "                         (\"C9130/C9136 Series\"); \"All AP Models\" keeps all\n"
+     "    --json               print one JSON object: aps, total, list_file, run_dir\n"
+     "  Writes <base>/confd/ap_ip_list.txt and a copy in the run folder; every fetched\n"
+     "  row is appended to <base>/confd/ap_ip_list_all.txt.\n"
+     "  Exit status 0 with at least one AP, 1 when none is left or the site tag is unknown.\n"
+     "  Example: quorvane aps fetch --site-tag ST-A --model-group \"C9130 Series\" --json\n",
+     run_aps},
+    {"config", "show or change config.ini",
+     "  quorvane config show                   the settings, every secret shown as ****\n"
+     "  quorvane config set SECTION KEY [VALUE]\n"
+     "                                         set one key; without VALUE it is read from\n"
+     "                                         the terminal without echo (or one line of\n"
+     "                                         standard input); secrets are stored scrambled\n"
+     "  quorvane config path                   where config.ini is\n"
+     "  Example: quorvane config set WLC wlc_ip 192.0.2.10; quorvane config set WLC wlc_pasw\n",
+     run_config},
 };
 
 void print_usage(std::ostream& out) {
@@ -40,9 +65,9 @@ void print_usage(std::ostream& out) {
     out << "\n"
            "Options of every command:\n"
            "  --ssh-port N   TCP port of the devices' SSH servers (default 22)\n"
-           "  --simulate     start a simulated fleet (2 controllers, 8 APs) on loopback, write\n"
-           "                 a matching config.ini into a fresh base directory, run against it\n"
-           "                 and print where the output went\n"
+           "  --simulate     start the simulator's demo fleet (2 controllers, 15 APs) on\n"
+           "                 loopback, write a matching config.ini into a fresh base\n"
+           "                 directory, run against it and print where the output went\n"
            "  -h, --help     show this help\n"
            "\n"
            "Files: the configuration is <base>/confd/config.ini and each run writes below\n"
@@ -52,7 +77,8 @@ void print_usage(std::ostream& out) {
         << ").\n"
            "\n"
            "Example:\n"
-           "  quorvane wlc-run --simulate \"show version\" \"show ap summary\"\n";
+           "  quorvane wlc-run --simulate \"show version\" \"show ap summary\"\n"
+           "  quorvane aps fetch --simulate --json | jq .\n";
     for (const auto& sub : kSubcommands) out << "\n" << sub.usage;
 }
 

@@ -20,7 +20,6 @@ namespace {
 
 // Set only in the restarted process; holds the base directory it must find in effect.
 constexpr const char* kSimulationBaseEnv = "QUORVANE_CLI_SIMULATION_BASE";
-constexpr int kFleetAps = 8;
 constexpr int kSimulatorMaxSeconds = 1800;
 
 std::string make_fresh_base_dir() {
@@ -49,12 +48,11 @@ const fleetsim::Device* nth_device(const fleetsim::Fleet& fleet, fleetsim::Devic
 
 void write_simulated_config(const fleetsim::Fleet& fleet) {
     IniStore store((fs::path(CONFD) / "config.ini").string());
-    const char* sections[] = {"WLC", "WLC2"};
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0;; ++i) {
         const auto* wlc = nth_device(fleet, fleetsim::DeviceKind::controller, i);
         if (!wlc) break;
         store.bulk_set(
-            sections[i],
+            i == 0 ? "WLC" : "WLC" + std::to_string(i + 1),
             {{"wlc_ip", wlc->address}, {"wlc_user", wlc->username}, {"wlc_pasw", wlc->password}});
     }
     if (const auto* ap = nth_device(fleet, fleetsim::DeviceKind::access_point, 0)) {
@@ -62,9 +60,10 @@ void write_simulated_config(const fleetsim::Fleet& fleet) {
                               {"ap_pasw", ap->password},
                               {"ap_enable", ap->enable_secret}});
     }
-    store.bulk_set("FTP", {{"ftp_proto", "TFTP"},
+    // The simulated APs accept any non-empty transfer login and a path with a file name.
+    store.bulk_set("FTP", {{"ftp_proto", "SFTP"},
                            {"ftp_addr", "127.0.0.1"},
-                           {"ftp_path", "images"},
+                           {"ftp_path", "/images/ap-image.tar"},
                            {"ftp_user", "ftpuser"},
                            {"ftp_pasw", "ftppass"}});
     store.save();
@@ -86,7 +85,7 @@ int run_simulated(char** argv, CommonOptions common, const Subcommand& subcomman
     options.port = common.ssh_port_given ? common.ssh_port : 0;
     options.state_dir = fs::path(BASE_DIR) / "fleetsim";
     options.max_seconds = kSimulatorMaxSeconds;
-    fleetsim::Simulator simulator(fleetsim::default_fleet(kFleetAps), options);
+    fleetsim::Simulator simulator(fleetsim::demo_fleet(), options);
     simulator.start();
     write_simulated_config(simulator.fleet());
     std::cerr << "quorvane: simulated fleet of " << simulator.fleet().devices.size()

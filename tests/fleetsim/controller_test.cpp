@@ -31,11 +31,13 @@ TEST_F(FleetsimTest, ControllerLineFilterNarrowsTagSummary) {
     std::string all = c->command("show ap tag summary", kWlcPrompt);
     EXPECT_THAT(all, HasSubstr("Number of APs: 60"));
     EXPECT_THAT(all, HasSubstr("ST-HQ-CAMPUS"));
-    EXPECT_THAT(all, HasSubstr("ST-BRANCH-01"));
-    std::string only = c->command("show ap tag summary | inc ST-BRANCH-01", kWlcPrompt);
+    EXPECT_THAT(all, HasSubstr("ST-BRANCH-10 "));
+    // A tag that is a prefix of another selects both, as the controller's filter does.
+    std::string only = c->command("show ap tag summary | inc ST-BRANCH-1", kWlcPrompt);
     EXPECT_THAT(only, Not(HasSubstr("ST-HQ-CAMPUS")));
     EXPECT_THAT(only, Not(HasSubstr("Number of APs")));
-    EXPECT_THAT(only, HasSubstr("ST-BRANCH-01"));
+    EXPECT_THAT(only, HasSubstr("ST-BRANCH-1 "));
+    EXPECT_THAT(only, HasSubstr("ST-BRANCH-10 "));
 }
 
 TEST_F(FleetsimTest, ControllerClientLifecycle) {

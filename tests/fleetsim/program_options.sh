@@ -17,6 +17,18 @@ echo "$out" | grep -Eq '^fleetsim: 7 devices listening on port [0-9]+$' || fail 
 echo "$out" | grep -q "stopped (time limit reached)" || fail "time limit not reached"
 [ -s "$dir/state/ssh_host_ed25519_key" ] || fail "host key not kept in the state folder"
 
+"$fleetsim" --demo-fleet --write-fleet "$dir/demo.json" || fail "demo write-fleet"
+grep -q '"hostname": "AP-LAB-GARBAGE"' "$dir/demo.json" || fail "demo fleet lacks its fault APs"
+grep -q '"unreachable": true' "$dir/demo.json" || fail "demo fleet lacks its unreachable AP"
+"$fleetsim" --default-fleet 3 --controllers 7 --write-fleet "$dir/seven.json" || fail "controllers"
+grep -q '"hostname": "WLC-HQ-9800-07"' "$dir/seven.json" || fail "seventh controller missing"
+
+"$fleetsim" --default-fleet 5 --controllers 0 >/dev/null 2>&1
+[ $? -eq 2 ] || fail "zero controllers accepted"
+"$fleetsim" --demo-fleet --controllers 3 >/dev/null 2>&1
+[ $? -eq 2 ] || fail "controllers without the default fleet accepted"
+"$fleetsim" --demo-fleet --default-fleet 5 >/dev/null 2>&1
+[ $? -eq 2 ] || fail "two fleet sources accepted"
 "$fleetsim" --default-fleet 5 --bogus >/dev/null 2>&1
 [ $? -eq 2 ] || fail "unknown option accepted"
 "$fleetsim" --default-fleet 5 --fleet "$dir/fleet.json" >/dev/null 2>&1

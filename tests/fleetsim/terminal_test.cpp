@@ -2,7 +2,11 @@
 // driven by an injected clock.
 #include "terminal.hpp"
 
+#include <climits>
+
 #include <gmock/gmock.h>
+
+#include "cli.hpp"
 
 namespace {
 
@@ -106,6 +110,17 @@ TEST_F(FleetsimTerminalTest, HangSwallowsEverythingAndDropEndsAfterOutput) {
     hung.run(t0);
     EXPECT_EQ(quiet.out, "");
     EXPECT_EQ(quiet.lines, (std::vector<std::string>{"show clock"}));
+}
+
+TEST(FleetsimUptime, LongUptimesNeitherWrapNorGoNegative) {
+    const std::pair<long long, const char*> cases[] = {
+        {0, "0 hours, 0 minutes"},
+        {61, "1 hour, 1 minute"},
+        {8 * 24 * 60 + 5, "1 week, 1 day, 0 hours, 5 minutes"},
+        {INT_MAX + 2LL, "213044 weeks, 0 days, 2 hours, 9 minutes"},
+        {-5, "0 hours, 0 minutes"},
+    };
+    for (const auto& [minutes, text] : cases) EXPECT_EQ(fleetsim::uptime_text(minutes), text);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "ap_cli.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace fleetsim {
 namespace {
@@ -27,6 +29,17 @@ std::string sizes_for(int percent, double total_mb) {
     std::snprintf(buf, sizeof buf, "%8.1fM %8.1fM %8.1fM %3d%%", total_mb, used, total_mb - used,
                   percent);
     return buf;
+}
+
+// "45.5M", "1.2G", "512K" in megabytes; 0 when the text holds no figure.
+double megabytes(const std::string& text) {
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || !(v >= 0)) return 0;
+    char unit = static_cast<char>(std::toupper(static_cast<unsigned char>(*end)));
+    if (unit == 'G') return v * 1024;
+    if (unit == 'K') return v / 1024;
+    return v;
 }
 
 }  // namespace
@@ -201,13 +214,19 @@ std::string ApCli::show_boot() const {
 
 std::string ApCli::show_filesystems() const {
     int tmp = dev_.with_state([](DeviceState& s) { return s.tmp_usage_percent; });
-    std::string part2 = "  118.3M    72.8M " + pad(cfg_.part2_available, 8) + " 62%";
+    // The used space and fill level follow from the configured free space, as on a device.
+    constexpr double kPart2Mb = 118.3;
+    double free_mb = std::min(megabytes(cfg_.part2_available), kPart2Mb);
+    char part2[96];
+    std::snprintf(part2, sizeof part2, "%8.1fM %8.1fM %8s %3d%%", kPart2Mb, kPart2Mb - free_mb,
+                  cfg_.part2_available.c_str(),
+                  static_cast<int>((kPart2Mb - free_mb) * 100 / kPart2Mb + 0.5));
     return "Filesystem                Size     Used Available Use% Mounted on\n"
            "/dev/ubivol/part1    " +
            sizes_for(48, 118.3) +
            " /part1\n"
            "/dev/ubivol/part2    " +
-           part2 +
+           std::string(part2) +
            " /part2\n"
            "/dev/ubivol/storage  " +
            sizes_for(12, 57.5) +

@@ -26,12 +26,13 @@ std::vector<std::string> split_words(const std::string& text) {
     return words;
 }
 
-std::string uptime_text(int minutes) {
-    int weeks = minutes / (7 * 24 * 60);
-    int days = minutes / (24 * 60) % 7;
-    int hours = minutes / 60 % 24;
-    int mins = minutes % 60;
-    auto unit = [](int n, const char* one) {
+std::string uptime_text(long long minutes) {
+    if (minutes < 0) minutes = 0;
+    long long weeks = minutes / (7 * 24 * 60);
+    long long days = minutes / (24 * 60) % 7;
+    long long hours = minutes / 60 % 24;
+    long long mins = minutes % 60;
+    auto unit = [](long long n, const char* one) {
         return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
     };
     std::string out;

@@ -62,6 +62,6 @@ class Cli {
 std::string pad(const std::string& text, size_t width);
 std::string trim(const std::string& text);
 std::vector<std::string> split_words(const std::string& text);
-std::string uptime_text(int minutes);
+std::string uptime_text(long long minutes);
 
 }  // namespace fleetsim

@@ -33,6 +33,7 @@ Connection::Connection(ssh_session session, DeviceRecord& device,
 }
 
 Connection::~Connection() {
+    end_session_count();
     cli_.reset();
     terminal_.reset();
     if (event_) {
@@ -92,6 +93,7 @@ int Connection::handle_auth(ssh_message message) {
     }
     if (ok) {
         authenticated_ = true;
+        count_session();
         ssh_message_auth_reply_success(message, 0);
     } else {
         ssh_message_auth_set_methods(message, kAuthMethods);
@@ -104,7 +106,20 @@ int Connection::on_password(ssh_session, const char* user, const char* password,
     auto* c = static_cast<Connection*>(self);
     if (!c->accept_login(user ? user : "", password ? password : "")) return SSH_AUTH_DENIED;
     c->authenticated_ = true;
+    c->count_session();
     return SSH_AUTH_SUCCESS;
+}
+
+void Connection::count_session() {
+    if (counted_) return;
+    counted_ = true;
+    device_.sessions.opened(device_.config.kind);
+}
+
+void Connection::end_session_count() {
+    if (!counted_) return;
+    counted_ = false;
+    device_.sessions.closed(device_.config.kind);
 }
 
 int Connection::on_message(ssh_session, ssh_message message, void* self) {
@@ -130,7 +145,9 @@ int Connection::on_data(ssh_session, ssh_channel, void* data, uint32_t len, int 
 
 void Connection::on_eof(ssh_session, ssh_channel, void* self) {
     // Like a real shell, the device still answers what was typed before the end of input.
-    static_cast<Connection*>(self)->input_ended_ = true;
+    auto* c = static_cast<Connection*>(self);
+    c->input_ended_ = true;
+    c->end_session_count();
 }
 
 void Connection::on_close(ssh_session, ssh_channel, void* self) {
@@ -154,6 +171,7 @@ int Connection::on_shell(ssh_session, ssh_channel, void* self) {
 void Connection::write(std::string_view bytes) { pending_.append(bytes); }
 
 void Connection::drop(bool abrupt) {
+    end_session_count();
     if (closing_) return;
     closing_ = true;
     abrupt_ = abrupt;

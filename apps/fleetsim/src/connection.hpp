@@ -55,6 +55,8 @@ class Connection : public Terminal::Sink {
     int handle_auth(ssh_message message);
     bool accept_login(const std::string& user, const std::string& password);
     void flush();
+    void count_session();
+    void end_session_count();
 
     ssh_session session_;
     // Each connection polls alone: libssh flushes a write by polling the session's event,
@@ -70,6 +72,7 @@ class Connection : public Terminal::Sink {
     std::string pending_;
     std::string kbdint_user_;
     bool authenticated_ = false;
+    bool counted_ = false;  // counted among the open sessions
     bool input_ended_ = false;
     bool closing_ = false;
     bool abrupt_ = false;

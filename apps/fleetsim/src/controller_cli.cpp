@@ -1,5 +1,6 @@
 #include "controller_cli.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace fleetsim {
@@ -82,7 +83,7 @@ std::string ControllerCli::show_version() const {
            "Compiled Fri 20-Oct-23 10:44 by mcpre\n\n"
            "ROM: IOS-XE ROMMON\n\n" +
            cfg_.hostname + " uptime is " + uptime_text(cfg_.uptime_minutes) +
-           "\nUptime for this control processor is " + uptime_text(cfg_.uptime_minutes + 2) +
+           "\nUptime for this control processor is " + uptime_text(cfg_.uptime_minutes + 2LL) +
            "\nSystem returned to ROM by Reload Command\n"
            "System image file is \"bootflash:packages.conf\"\n"
            "Last reload reason: Reload Command\n\n"
@@ -98,11 +99,32 @@ std::string ControllerCli::show_version() const {
            "Configuration register is 0x2102\n";
 }
 
+bool ControllerCli::lists(const Device& ap) const {
+    return ap.controller == cfg_.address ||
+           std::find(ap.extra_controllers.begin(), ap.extra_controllers.end(), cfg_.address) !=
+               ap.extra_controllers.end();
+}
+
+std::vector<Client> ControllerCli::current_clients() const {
+    auto now = std::chrono::steady_clock::now();
+    return dev_.with_state([&](DeviceState& s) {
+        for (Client& c : s.clients) {
+            if (c.run_after_seconds <= 0 || c.state == "Run") continue;
+            auto [it, first] = dev_.first_listed.emplace(c.mac, now);
+            if (!first && now - it->second >= std::chrono::seconds(c.run_after_seconds)) {
+                c.state = "Run";
+                c.policy_state.clear();
+            }
+        }
+        return s.clients;
+    });
+}
+
 std::string ControllerCli::show_ap_summary() const {
     std::string rows;
     int n = 0;
     for (const Device* ap : aps_) {
-        if (ap->controller != cfg_.address) continue;
+        if (!lists(*ap)) continue;
         ++n;
         bool three_radios = ap->model.find("9136") != std::string::npos ||
                             ap->model.find("9166") != std::string::npos;
@@ -121,7 +143,7 @@ std::string ControllerCli::show_ap_tag_summary() const {
     std::string rows;
     int n = 0;
     for (const Device* ap : aps_) {
-        if (ap->controller != cfg_.address) continue;
+        if (!lists(*ap)) continue;
         ++n;
         rows += pad(ap->hostname, 34) + pad(ap->ethernet_mac, 17) + pad(ap->site_tag, 33) +
                 pad(ap->policy_tag, 33) + pad(ap->rf_tag, 33) + pad("No", 17) + "Static\n";
@@ -132,7 +154,7 @@ std::string ControllerCli::show_ap_tag_summary() const {
 }
 
 std::string ControllerCli::show_client_summary() const {
-    std::vector<Client> clients = dev_.with_state([](DeviceState& s) { return s.clients; });
+    std::vector<Client> clients = current_clients();
     std::string out = "Number of Clients: " + std::to_string(clients.size()) + "\n\n" +
                       pad("MAC Address", 15) + pad("AP Name", 47) + pad("Type ID", 10) +
                       pad("State", 18) + pad("Protocol", 9) + pad("Method", 11) + "Role\n" +
@@ -145,7 +167,7 @@ std::string ControllerCli::show_client_summary() const {
 }
 
 std::string ControllerCli::client_detail(const std::string& mac) const {
-    std::vector<Client> clients = dev_.with_state([](DeviceState& s) { return s.clients; });
+    std::vector<Client> clients = current_clients();
     const Client* c = nullptr;
     for (const Client& x : clients)
         if (x.mac == mac) c = &x;
@@ -153,7 +175,8 @@ std::string ControllerCli::client_detail(const std::string& mac) const {
     std::string ap_mac;
     for (const Device* ap : aps_)
         if (ap->hostname == c->ap_name) ap_mac = ap->ethernet_mac;
-    bool run = c->state == "Run";
+    const std::string& pm_state = c->policy_state.empty() ? c->state : c->policy_state;
+    bool run = pm_state == "Run";
     std::string ssid = wlan_name(c->wlan_id);
     return "Client MAC Address : " + c->mac +
            "\n"
@@ -199,7 +222,7 @@ std::string ControllerCli::client_detail(const std::string& mac) const {
            "Session Timeout : 1800 sec (Remaining time: 1780 sec)\n"
            "Supported Rates : 9.0,18.0,36.0,48.0,54.0\n"
            "Policy Manager State: " +
-           c->state +
+           pm_state +
            "\n"
            "Last Policy Manager State : " +
            (run ? "IP Learn Complete" : "Dot1x Authenticating") +
@@ -232,6 +255,11 @@ void ControllerCli::trace_archive(const std::string& target) {
     int ms = cfg_.transfer_ms;
     term_.say("Waiting for file creation...\n", ms / 4);
     term_.say("Creating archive file [" + target + "] ...\n", ms / 2);
+    if (cfg_.faults.archive_fails) {
+        term_.then([this] { answer("Unable to create archive file: No space left on device\n"); },
+                   ms - ms / 4 - ms / 2);
+        return;
+    }
     term_.then(
         [this, target] {
             dev_.with_state([](DeviceState& s) { return ++s.archive_count; });

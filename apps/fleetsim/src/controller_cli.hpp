@@ -16,6 +16,9 @@ class ControllerCli : public Cli {
     bool dispatch(const Words& words) override;
 
   private:
+    bool lists(const Device& ap) const;
+    // The clients as they stand now: transient ones settle once their time has come.
+    std::vector<Client> current_clients() const;
     std::string show_version() const;
     std::string show_ap_summary() const;
     std::string show_ap_tag_summary() const;

@@ -16,10 +16,10 @@ struct ApModel {
 // QCA-based and older models side by side, so that model filters have work to do.
 constexpr std::array<ApModel, 8> kModels = {{
     {"C9130AXI-B", "(ap1g6a)"},
-    {"C9120AXI-E", "(ap1g7)"},
+    {"C9120AXI-B", "(ap1g7)"},
     {"C9136I-B", "(ap1g6b)"},
     {"C9166I-B", "(ap1g8)"},
-    {"AIR-AP2802I-E-K9", "(ap3g3)"},
+    {"AIR-AP3802I-B-K9", "(ap3g3)"},
     {"C9115AXI-B", "(ap1g7)"},
     {"C9117AXI-B", "(ap1g6)"},
     {"C9130AXE-B", "(ap1g6a)"},
@@ -34,7 +34,8 @@ constexpr std::array<const char*, 4> kBackupVersions = {
     "17.12.5.209",
     "17.3.1.1",
 };
-constexpr std::array<const char*, 4> kSiteTags = {"ST-HQ-CAMPUS", "ST-BRANCH-01", "ST-BRANCH-10",
+// ST-BRANCH-1 is a prefix of ST-BRANCH-10, as tag names often are.
+constexpr std::array<const char*, 4> kSiteTags = {"ST-HQ-CAMPUS", "ST-BRANCH-1", "ST-BRANCH-10",
                                                   "ST-WAREHOUSE"};
 constexpr std::array<const char*, 5> kLocations = {"Building 1 Floor 2", "HQ East Wing Room 214",
                                                    "default location", "Warehouse Dock 3",
@@ -57,8 +58,10 @@ std::string serial_for(const char* prefix, int n) {
 Device make_controller(int n) {
     Device d;
     d.kind = DeviceKind::controller;
-    d.address = "127.10.0." + std::to_string(n + 1);
-    d.hostname = n == 0 ? "WLC-HQ-9800-01" : "WLC-HQ-9800-02";
+    d.address = "127.10." + std::to_string(n / 250) + "." + std::to_string(n % 250 + 1);
+    char name[32];
+    std::snprintf(name, sizeof name, "WLC-HQ-9800-%02d", n + 1);
+    d.hostname = name;
     d.model = "C9800-40-K9";
     d.serial = serial_for("TTM", n);
     d.version = "17.09.04a";
@@ -110,10 +113,12 @@ void add_clients(Device& wlc, const std::vector<Device>& aps, int controller_ind
         c.ap_name = ap.hostname;
         // Stuck ones: entry older than the association; one is Authenticating but young.
         bool stuck = n % 2 == 0;
-        c.state = (stuck || n == 5) ? "Authenticating" : "Run";
+        c.state = (stuck || n == 5 || n == 7) ? "Authenticating" : "Run";
+        // Listed as authenticating, but the detail tells otherwise.
+        if (n == 7) c.policy_state = "Webauth Pending";
         c.wlan_id = 1 + n % 3;
-        c.connected_for = stuck ? 20 + n : 3600 + n;
-        c.entry_create_time = stuck ? 600 + n * 10 : (n == 5 ? 30 : 3600 + n);
+        c.connected_for = stuck || n == 7 ? 20 + n : 3600 + n;
+        c.entry_create_time = stuck || n == 7 ? 600 + n * 10 : (n == 5 ? 30 : 3600 + n);
         if (c.state == "Run")
             c.ip = "10.99." + std::to_string(controller_index) + "." + std::to_string(n + 10);
         c.username = c.state == "Run" ? "user" + std::to_string(n) : "";
@@ -124,22 +129,29 @@ void add_clients(Device& wlc, const std::vector<Device>& aps, int controller_ind
 
 }  // namespace
 
-Fleet default_fleet(int n_aps) {
+Fleet default_fleet(int n_aps, int n_controllers) {
     Fleet fleet;
-    Device wlc1 = make_controller(0);
-    Device wlc2 = make_controller(1);
+    std::vector<Device> wlcs;
+    for (int n = 0; n < n_controllers; ++n) wlcs.push_back(make_controller(n));
     std::vector<Device> aps;
-    aps.reserve(n_aps > 0 ? n_aps : 0);
-    for (int i = 0; i < n_aps; ++i) aps.push_back(make_ap(i, i % 2 ? wlc2.address : wlc1.address));
-    add_clients(wlc1, aps, 0);
-    add_clients(wlc2, aps, 1);
-    fleet.devices.push_back(std::move(wlc1));
-    fleet.devices.push_back(std::move(wlc2));
+    for (int i = 0; i < n_aps && !wlcs.empty(); ++i) {
+        const size_t home = static_cast<size_t>(i) % wlcs.size();
+        aps.push_back(make_ap(i, wlcs[home].address));
+        // One AP that two controllers both report, as after a half-finished migration.
+        if (i == 2 && wlcs.size() > 1)
+            aps.back().extra_controllers.push_back(wlcs[(home + 1) % wlcs.size()].address);
+    }
+    for (size_t n = 0; n < wlcs.size(); ++n) {
+        add_clients(wlcs[n], aps, static_cast<int>(n));
+        fleet.devices.push_back(std::move(wlcs[n]));
+    }
     for (Device& ap : aps) fleet.devices.push_back(std::move(ap));
     return fleet;
 }
 
 bool is_loopback_address(const std::string& address) {
+    // inet_pton reads up to the first NUL; what follows it must not slip through.
+    if (address.find('\0') != std::string::npos) return false;
     in_addr a{};
     if (inet_pton(AF_INET, address.c_str(), &a) != 1) return false;
     return (ntohl(a.s_addr) >> 24) == 127;

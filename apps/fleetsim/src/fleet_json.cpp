@@ -1,3 +1,5 @@
+#include <climits>
+#include <cstdint>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -10,6 +12,14 @@ namespace fleetsim {
 namespace {
 
 using nlohmann::json;
+
+constexpr long long kMaxMs = 3600LL * 1000;        // an hour
+constexpr long long kMaxUptimeMinutes = 52560000;  // a hundred years
+
+// A text as a JSON string, so that control characters and NULs show in error messages.
+std::string json_text(const std::string& text) {
+    return json(text).dump(-1, ' ', false, json::error_handler_t::replace);
+}
 
 // Unknown keys are errors: a misspelt fault would otherwise silently do nothing.
 class Reader {
@@ -29,6 +39,28 @@ class Reader {
             fail(std::string("key \"") + key + "\": " + e.what());
         }
     }
+
+    // Whole numbers only, within the field's range: a float such as 1e10 or a number beyond
+    // the range is an error naming the key, never a silent wrap or an undefined conversion.
+    void get_int(const char* key, int& into, long long min, long long max) {
+        seen_.insert(key);
+        auto it = object_.find(key);
+        if (it == object_.end() || it->is_null()) return;
+        bool ok = false;
+        if (it->is_number_unsigned()) {
+            auto v = it->get<std::uint64_t>();
+            ok = v <= static_cast<std::uint64_t>(max) && static_cast<long long>(v) >= min;
+            if (ok) into = static_cast<int>(v);
+        } else if (it->is_number_integer()) {
+            auto v = it->get<std::int64_t>();
+            ok = v >= min && v <= max;
+            if (ok) into = static_cast<int>(v);
+        }
+        if (!ok)
+            fail(std::string("key \"") + key + "\" must be a whole number from " +
+                 std::to_string(min) + " to " + std::to_string(max));
+    }
+    void get(const char* key, int& into) = delete;
 
     const json* child(const char* key) {
         seen_.insert(key);
@@ -55,7 +87,7 @@ Faults read_faults(const json& j, const std::string& where) {
     Faults f;
     Reader r(j, where + " faults");
     r.get("wrong_password", f.wrong_password);
-    r.get("delay_ms", f.delay_ms);
+    r.get_int("delay_ms", f.delay_ms, 0, kMaxMs);
     r.get("hang_on", f.hang_on);
     r.get("drop_on", f.drop_on);
     r.get("huge_on", f.huge_on);
@@ -63,8 +95,9 @@ Faults read_faults(const json& j, const std::string& where) {
     r.get("refuse_enable", f.refuse_enable);
     r.get("reject_terminal_length", f.reject_terminal_length);
     r.get("alternate_host_key", f.alternate_host_key);
+    r.get("unreachable", f.unreachable);
+    r.get("archive_fails", f.archive_fails);
     r.finish();
-    if (f.delay_ms < 0) r.fail("delay_ms must not be negative");
     return f;
 }
 
@@ -74,9 +107,11 @@ Client read_client(const json& j, const std::string& where) {
     r.get("mac", c.mac);
     r.get("ap_name", c.ap_name);
     r.get("state", c.state);
-    r.get("wlan_id", c.wlan_id);
-    r.get("connected_for", c.connected_for);
-    r.get("entry_create_time", c.entry_create_time);
+    r.get("policy_state", c.policy_state);
+    r.get_int("run_after_seconds", c.run_after_seconds, 0, INT_MAX);
+    r.get_int("wlan_id", c.wlan_id, 1, 4096);
+    r.get_int("connected_for", c.connected_for, 0, INT_MAX);
+    r.get_int("entry_create_time", c.entry_create_time, 0, INT_MAX);
     r.get("ip", c.ip);
     r.get("username", c.username);
     r.finish();
@@ -113,13 +148,14 @@ Device read_device(const json& j, size_t index) {
     r.get("rf_tag", d.rf_tag);
     r.get("location", d.location);
     r.get("controller", d.controller);
+    r.get("extra_controllers", d.extra_controllers);
     r.get("ethernet_mac", d.ethernet_mac);
-    r.get("tmp_usage_percent", d.tmp_usage_percent);
+    r.get_int("tmp_usage_percent", d.tmp_usage_percent, 0, 100);
     r.get("part2_available", d.part2_available);
     r.get("cnssdaemon_log", d.cnssdaemon_log);
     r.get("image_integrity_good", d.image_integrity_good);
-    r.get("transfer_ms", d.transfer_ms);
-    r.get("uptime_minutes", d.uptime_minutes);
+    r.get_int("transfer_ms", d.transfer_ms, 0, kMaxMs);
+    r.get_int("uptime_minutes", d.uptime_minutes, 0, kMaxUptimeMinutes);
     r.get("banner", d.banner);
     if (const json* clients = r.child("clients")) {
         if (!clients->is_array()) r.fail("\"clients\" must be an array");
@@ -129,10 +165,8 @@ Device read_device(const json& j, size_t index) {
     if (const json* faults = r.child("faults")) d.faults = read_faults(*faults, where);
     r.finish();
     if (!is_loopback_address(d.address))
-        r.fail("address \"" + d.address + "\" is not a loopback address (127.0.0.0/8)");
+        r.fail("address " + json_text(d.address) + " is not a loopback address (127.0.0.0/8)");
     if (d.hostname.empty()) r.fail("missing \"hostname\"");
-    if (d.tmp_usage_percent < 0 || d.tmp_usage_percent > 100)
-        r.fail("tmp_usage_percent must be 0 to 100");
     return d;
 }
 
@@ -145,7 +179,9 @@ json write_faults(const Faults& f) {
                 {"garbage_on", f.garbage_on},
                 {"refuse_enable", f.refuse_enable},
                 {"reject_terminal_length", f.reject_terminal_length},
-                {"alternate_host_key", f.alternate_host_key}};
+                {"alternate_host_key", f.alternate_host_key},
+                {"unreachable", f.unreachable},
+                {"archive_fails", f.archive_fails}};
 }
 
 json write_device(const Device& d) {
@@ -169,6 +205,7 @@ json write_device(const Device& d) {
         j["policy_tag"] = d.policy_tag;
         j["rf_tag"] = d.rf_tag;
         j["controller"] = d.controller;
+        j["extra_controllers"] = d.extra_controllers;
         j["ethernet_mac"] = d.ethernet_mac;
         j["tmp_usage_percent"] = d.tmp_usage_percent;
         j["part2_available"] = d.part2_available;
@@ -182,6 +219,8 @@ json write_device(const Device& d) {
             clients.push_back(json{{"mac", c.mac},
                                    {"ap_name", c.ap_name},
                                    {"state", c.state},
+                                   {"policy_state", c.policy_state},
+                                   {"run_after_seconds", c.run_after_seconds},
                                    {"wlan_id", c.wlan_id},
                                    {"connected_for", c.connected_for},
                                    {"entry_create_time", c.entry_create_time},

@@ -15,7 +15,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: fleetsim (--default-fleet N | --fleet FILE) [--port P] [--state-dir DIR]\n"
+    "usage: fleetsim (--default-fleet N [--controllers C] | --demo-fleet | --fleet FILE)\n"
+    "                [--port P] [--state-dir DIR]\n"
     "                [--max-seconds S] [--threads T] [--write-fleet FILE]\n"
     "Every device listens on its own 127.x.y.z address, all on port P (default 10022).\n"
     "--write-fleet writes the fleet as JSON and exits unless a port is given too.\n";
@@ -34,6 +35,9 @@ int to_int(const char* text, const char* option) {
 
 int main(int argc, char** argv) {
     int default_n = -1;
+    int controllers = 2;
+    bool controllers_given = false;
+    bool demo = false;
     std::string fleet_file, write_file;
     fleetsim::Options options;
     options.port = 10022;
@@ -49,6 +53,11 @@ int main(int argc, char** argv) {
         };
         if (a == "--default-fleet") {
             default_n = to_int(value(), "--default-fleet");
+        } else if (a == "--controllers") {
+            controllers = to_int(value(), "--controllers");
+            controllers_given = true;
+        } else if (a == "--demo-fleet") {
+            demo = true;
         } else if (a == "--fleet") {
             fleet_file = value();
         } else if (a == "--port") {
@@ -70,9 +79,14 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if ((default_n < 0) == fleet_file.empty()) {
-        std::fprintf(stderr, "fleetsim: give exactly one of --default-fleet or --fleet\n%s",
+    if ((default_n >= 0) + demo + !fleet_file.empty() != 1) {
+        std::fprintf(stderr,
+                     "fleetsim: give exactly one of --default-fleet, --demo-fleet or --fleet\n%s",
                      kUsage);
+        return 2;
+    }
+    if (controllers < 1 || controllers > 1000 || (controllers_given && default_n < 0)) {
+        std::fprintf(stderr, "fleetsim: --controllers takes 1 to 1000, with --default-fleet\n");
         return 2;
     }
     if (options.port > 65535 || options.max_seconds <= 0) {
@@ -80,8 +94,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        fleetsim::Fleet fleet = fleet_file.empty() ? fleetsim::default_fleet(default_n)
-                                                   : fleetsim::load_fleet(fleet_file);
+        fleetsim::Fleet fleet = demo ? fleetsim::demo_fleet()
+                                : fleet_file.empty()
+                                    ? fleetsim::default_fleet(default_n, controllers)
+                                    : fleetsim::load_fleet(fleet_file);
         if (!write_file.empty()) {
             fleetsim::save_fleet(fleet, write_file);
             if (!port_given) return 0;

@@ -45,6 +45,8 @@ struct Simulator::Impl {
     std::map<std::string, DeviceRecord*> by_address;
     std::vector<const Device*> aps;
     std::vector<int> listeners;
+    std::vector<DeviceRecord*> listening;  // the device of each listener
+    SessionCounters sessions;
     std::vector<std::unique_ptr<EventLoop>> loops;
     std::atomic<int> open_connections{0};
     std::thread acceptor;
@@ -90,7 +92,7 @@ struct Simulator::Impl {
                     // for the client's delayed ACK would add up to 40 ms to each answer.
                     int one = 1;
                     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-                    loops[next_loop]->hand_over(fd, records[index].get());
+                    loops[next_loop]->hand_over(fd, listening[index]);
                     next_loop = (next_loop + 1) % loops.size();
                 }
             }
@@ -120,7 +122,7 @@ Simulator::Simulator(Fleet fleet, Options options) : impl_(std::make_unique<Impl
             d.controller = first_controller;
         if (!is_loopback_address(d.address))
             throw std::invalid_argument("fleetsim: " + d.address + " is not a loopback address");
-        auto record = std::make_unique<DeviceRecord>(d);
+        auto record = std::make_unique<DeviceRecord>(d, impl_->sessions);
         if (!impl_->by_address.emplace(d.address, record.get()).second)
             throw std::invalid_argument("fleetsim: address " + d.address + " is used twice");
         impl_->records.push_back(std::move(record));
@@ -138,7 +140,12 @@ void Simulator::start() {
     raise_open_file_limit();
     HostKeyFiles keys = ensure_host_keys(m.options.state_dir);
     std::vector<std::string> addresses;
-    for (const auto& r : m.records) addresses.push_back(r->config.address);
+    m.listening.clear();
+    for (const auto& r : m.records) {
+        if (r->config.faults.unreachable) continue;
+        addresses.push_back(r->config.address);
+        m.listening.push_back(r.get());
+    }
     m.port = m.options.port;
     m.listeners = open_listeners(addresses, m.port);
 
@@ -192,6 +199,9 @@ int Simulator::port() const { return impl_->port; }
 const Fleet& Simulator::fleet() const { return impl_->fleet; }
 std::filesystem::path Simulator::state_dir() const { return impl_->options.state_dir; }
 int Simulator::open_connections() const { return impl_->open_connections; }
+int Simulator::open_sessions(DeviceKind kind) const { return impl_->sessions.open(kind); }
+int Simulator::peak_sessions(DeviceKind kind) const { return impl_->sessions.peak(kind); }
+void Simulator::reset_peak_sessions() { impl_->sessions.reset_peaks(); }
 
 std::vector<std::string> Simulator::transcript(const std::string& address) const {
     DeviceRecord& r = impl_->record(address);

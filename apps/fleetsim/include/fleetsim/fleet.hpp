@@ -22,6 +22,8 @@ struct Faults {
     bool refuse_enable = false;           // the enable secret is never accepted
     bool reject_terminal_length = false;  // "terminal length 0" is invalid, "term len 0" works
     bool alternate_host_key = false;      // presents a host key of its own instead of the fleet's
+    bool unreachable = false;             // listed by its controllers, but nothing listens
+    bool archive_fails = false;           // controller: the trace archive ends without its marker
 };
 
 // A wireless client known to a controller.
@@ -29,6 +31,11 @@ struct Client {
     std::string mac;  // dotted form, 0011.22aa.bbcc
     std::string ap_name;
     std::string state;  // "Authenticating", "Run", ...
+    // "Policy Manager State" of the detail when it differs from the summary's state.
+    std::string policy_state;
+    // When positive: this many seconds after the controller first lists the client, the
+    // client finishes authenticating and shows "Run" from then on.
+    int run_after_seconds = 0;
     int wlan_id = 1;
     int connected_for = 0;      // seconds
     int entry_create_time = 0;  // seconds
@@ -53,11 +60,12 @@ struct Device {
     std::string policy_tag = "default-policy-tag";
     std::string rf_tag = "default-rf-tag";
     std::string location = "default location";
-    std::string controller;                 // AP: address of the controller that lists it
-    std::string ethernet_mac;               // dotted form
-    int tmp_usage_percent = 10;             // AP /tmp fill level at start
-    std::string part2_available = "45.5M";  // AP free space of /dev/ubivol/part2
-    bool cnssdaemon_log = false;            // AP flash listing names a root-owned cnssdaemon.log
+    std::string controller;                      // AP: address of the controller that lists it
+    std::vector<std::string> extra_controllers;  // AP: further controllers that list it too
+    std::string ethernet_mac;                    // dotted form
+    int tmp_usage_percent = 10;                  // AP /tmp fill level at start
+    std::string part2_available = "45.5M";       // AP free space of /dev/ubivol/part2
+    bool cnssdaemon_log = false;  // AP flash listing names a root-owned cnssdaemon.log
     bool image_integrity_good = true;
     int transfer_ms = 1000;  // how long a copy or archive download takes
     int uptime_minutes = 30000;
@@ -70,10 +78,17 @@ struct Fleet {
     std::vector<Device> devices;
 };
 
-// Two controllers (127.10.0.1, 127.10.0.2) and n_aps APs from 127.20.0.1 upwards, with a
-// mix of models, tags, versions, boot partitions, flash states and a few clients stuck
-// authenticating. Deterministic: the same n gives the same fleet.
-Fleet default_fleet(int n_aps);
+// n_controllers controllers (127.10.0.1 upwards, WLC-HQ-9800-01 ...) and n_aps APs from
+// 127.20.0.1 upwards, spread over the controllers in turn, with a mix of models, tags,
+// versions, boot partitions, flash states and a few clients stuck authenticating. The third
+// AP is listed by a second controller too. Deterministic: the same n gives the same fleet.
+Fleet default_fleet(int n_aps, int n_controllers = 2);
+
+// A small hand-made fleet in which every AP stands for one case of the product's jobs: each
+// recovery group of the flash check, healthy and non-QCA APs, an unreachable AP, one AP per
+// session fault, and stuck, transient and harmless clients on the controllers. Its devices
+// are listed in apps/fleetsim/README.md.
+Fleet demo_fleet();
 
 // JSON form; the format is described in apps/fleetsim/README.md. Throws
 // std::runtime_error with the reason on malformed input or a non-loopback address.

@@ -72,6 +72,14 @@ class Simulator {
     void set_alternate_host_key(const std::string& address, bool alternate);
     // Number of SSH connections open right now, over all devices.
     int open_connections() const;
+    // Logged-in sessions of one device kind open right now, and the most that were open at
+    // the same time since start() or the last reset_peak_sessions(). A session counts from
+    // its successful login until the client ends it (end of input, channel close or
+    // disconnection) or the device drops it.
+    int open_sessions(DeviceKind kind) const;
+    int peak_sessions(DeviceKind kind) const;
+    // Starts a new high-water mark from the sessions open now.
+    void reset_peak_sessions();
 
   private:
     struct Impl;

@@ -1,0 +1,125 @@
+// aps: the AP inventory. Each verb is one entry of the table below.
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+
+#include "apps/quorvane-cli/ap_selection.hpp"
+#include "apps/quorvane-cli/cli.hpp"
+#include "quorvane/paths/utf8.hpp"
+
+namespace quorvane::cli {
+
+namespace {
+
+struct ApsVerb {
+    const char* name;
+    int (*run)(const CommonOptions& common, const std::vector<std::string>& args);
+};
+
+const ApsVerb kApsVerbs[] = {
+    {"fetch", run_aps_fetch},
+};
+
+// Workers log from several threads; each line is written whole.
+void print_stderr_line(const std::string& line) {
+    static std::mutex mutex;
+    const std::string text = line + "\n";
+    std::lock_guard lock(mutex);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+void print_table(const ApRows& rows) {
+    const std::vector<std::string> headings = {"Name", "Model", "IP", "Site tag", "WLC"};
+    std::vector<std::vector<std::string>> cells;
+    for (const auto& row : rows) {
+        cells.push_back({row->name, row->model, row->ip, row->site_tag, row->wlc_ip});
+    }
+    std::vector<std::size_t> widths;
+    for (const auto& heading : headings) widths.push_back(heading.size());
+    for (const auto& line : cells) {
+        for (std::size_t c = 0; c < line.size(); ++c) {
+            widths[c] = std::max(widths[c], utf8_length(line[c]));
+        }
+    }
+    auto print_line = [&](const std::vector<std::string>& line) {
+        std::string text;
+        for (std::size_t c = 0; c < line.size(); ++c) {
+            text += line[c];
+            if (c + 1 < line.size()) text += std::string(widths[c] - utf8_length(line[c]) + 2, ' ');
+        }
+        text.erase(text.find_last_not_of(' ') + 1);
+        std::cout << text << "\n";
+    };
+    print_line(headings);
+    for (const auto& line : cells) print_line(line);
+}
+
+}  // namespace
+
+int run_aps(const CommonOptions& common, const std::vector<std::string>& args) {
+    std::string verbs;
+    for (const auto& verb : kApsVerbs) {
+        if (!args.empty() && args[0] == verb.name) {
+            return verb.run(common, {args.begin() + 1, args.end()});
+        }
+        verbs += (verbs.empty() ? "" : ", ") + std::string(verb.name);
+    }
+    if (args.empty()) throw UsageError{"aps needs a verb: " + verbs};
+    throw UsageError{"unknown aps verb '" + args[0] + "' (verbs: " + verbs + ")"};
+}
+
+int run_aps_fetch(const CommonOptions& common, const std::vector<std::string>& args) {
+    ApSelection selection;
+    bool json = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (!take_selection_option(args, i, selection)) {
+            throw UsageError{"unknown argument '" + args[i] + "' for aps fetch"};
+        }
+    }
+
+    EngineOptions options;
+    options.ssh_port = common.ssh_port;
+    Quorvane engine(options, json ? print_stderr_line : print_stdout_line);
+    if (engine._get_wlc_sections().empty()) {
+        std::cerr << "quorvane: no controller configured: set one with 'quorvane config set WLC "
+                     "wlc_ip ADDRESS' (and wlc_user, wlc_pasw), or edit "
+                  << engine.ini.path << "\n";
+        return kExitFailed;
+    }
+
+    SelectedAps selected;
+    try {
+        selected = fetch_selected_aps(engine, selection);
+    } catch (const std::exception& e) {
+        std::cerr << "quorvane: " << e.what() << "\n";
+        return kExitFailed;
+    }
+    const std::string list_file = engine.write_filtered_ap_list(selected.rows);
+
+    if (json) {
+        const nlohmann::json result = {
+            {"aps", ap_rows_json(selected.rows)},
+            {"total", selected.total ? nlohmann::json(*selected.total) : nlohmann::json()},
+            {"list_file", list_file},
+            {"run_dir", engine.data_dir}};
+        std::cout << result.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    } else {
+        print_table(selected.rows);
+        std::cout << selected.rows.size() << " APs";
+        if (selected.total) std::cout << " (controllers report " << *selected.total << ")";
+        std::cout << "; list: " << list_file << "\n";
+    }
+    if (selected.rows.empty()) {
+        std::cerr << "quorvane: no AP selected (see the [WLC] lines for controllers that "
+                     "failed)\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace quorvane::cli
