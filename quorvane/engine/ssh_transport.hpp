@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "quorvane/engine/device_session.hpp"
@@ -47,13 +48,14 @@ class SshTransport {
     SshTransport& operator=(const SshTransport&) = delete;
 
     ssh_session session() const { return session_; }
+    // Bytes libssh has taken from the socket so far.
+    uint64_t bytes_received() const { return socket_counter_.in_bytes; }
     const std::string& label() const { return label_; }
 
-    // Waits until libssh can make progress (input arrived, or pending output can leave).
-    // Returns false at the deadline; throws SshError once the session is interrupted.
+    // Sleeps in one poll() until the socket has input, pending output can leave, or the
+    // deadline passes (then false). It does not look into libssh's buffers: callers check
+    // those first. Throws SshError once the session is interrupted.
     bool wait(SshClock::time_point deadline);
-    // Called when bytes arrived, so that the next waits may again retry at once.
-    void note_progress() { read_pending_retries_ = 0; }
     void throw_if_interrupted() const;
 
     // Repeats a non-blocking libssh step while it answers again_code, waiting in between;
@@ -82,7 +84,7 @@ class SshTransport {
     const SshInterrupter& interrupter_;
     std::string label_;
     ssh_session session_ = nullptr;
-    int read_pending_retries_ = 0;
+    ssh_counter_struct socket_counter_{};
 };
 
 }  // namespace quorvane
