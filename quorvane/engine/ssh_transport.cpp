@@ -60,12 +60,21 @@ SshInterrupter::SshInterrupter() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
         throw SshError(std::string("cannot create an event descriptor: ") + std::strerror(errno));
 }
 
-SshInterrupter::~SshInterrupter() { ::close(fd_); }
+SshInterrupter::~SshInterrupter() { release(); }
 
 void SshInterrupter::interrupt() noexcept {
+    const std::lock_guard<std::mutex> lock(mutex_);
     interrupted_.store(true, std::memory_order_release);
+    if (fd_ < 0) return;
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
+}
+
+void SshInterrupter::release() noexcept {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    interrupted_.store(true, std::memory_order_release);
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 SshTransport::SshTransport(const DeviceParams& params, const SshInterrupter& interrupter)
@@ -83,15 +92,19 @@ SshTransport::SshTransport(const DeviceParams& params, const SshInterrupter& int
         verify_host_key(params);
         authenticate(params);
     } catch (...) {
-        ssh_disconnect(session_);
-        ssh_free(session_);
+        release();
         throw;
     }
 }
 
-SshTransport::~SshTransport() {
-    ssh_disconnect(session_);
+SshTransport::~SshTransport() { release(); }
+
+void SshTransport::release() noexcept {
+    // ssh_disconnect() would leave the socket open, as libssh was handed it; this closes
+    // it through libssh, which knows whether an error has closed it already.
+    ssh_silent_disconnect(session_);
     ssh_free(session_);
+    session_ = nullptr;
 }
 
 void SshTransport::throw_timeout(const std::string& text) { throw SshError(text); }
@@ -189,7 +202,7 @@ void SshTransport::handshake(const DeviceParams& params, int fd) {
     if (!params.username.empty()) {
         ssh_options_set(session_, SSH_OPTIONS_USER, params.username.c_str());
     }
-    // From here on libssh owns the socket and closes it with the session.
+    // From here on the socket is libssh's: release() closes it.
     if (ssh_options_set(session_, SSH_OPTIONS_FD, &fd) != SSH_OK) {
         ::close(fd);
         throw SshError("cannot hand the connection to " + label_ + " to libssh");

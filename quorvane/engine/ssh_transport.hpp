@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "quorvane/engine/device_session.hpp"
@@ -32,9 +33,13 @@ class SshInterrupter {
     // Marks the session as ending and wakes any wait; stays signalled from then on.
     void interrupt() noexcept;
     bool interrupted() const noexcept { return interrupted_.load(std::memory_order_acquire); }
+    // Valid until release(); only the thread that may wait on it releases it.
     int fd() const { return fd_; }
+    // Closes the descriptor once nothing waits on it any more; interrupted from then on.
+    void release() noexcept;
 
   private:
+    std::mutex mutex_;  // orders interrupt() from any thread against release()
     int fd_;
     std::atomic<bool> interrupted_{false};
 };
@@ -73,6 +78,7 @@ class SshTransport {
 
   private:
     [[noreturn]] static void throw_timeout(const std::string& text);
+    void release() noexcept;
     int connect_tcp(const DeviceParams& params);
     void handshake(const DeviceParams& params, int fd);
     void verify_host_key(const DeviceParams& params);
