@@ -10,7 +10,7 @@
 #include "quorvane/engine/engine_options.hpp"
 #include "quorvane/engine/errors.hpp"
 #include "quorvane/engine/special_cmd.hpp"
-#include "quorvane/engine/ssh_connect.hpp"
+#include "quorvane/engine/ssh/ssh_connect.hpp"
 #include "quorvane/engine/stdout_lines.hpp"
 #include "quorvane/engine/worker_pool.hpp"
 #include "quorvane/paths/paths.hpp"

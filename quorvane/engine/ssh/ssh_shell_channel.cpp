@@ -1,11 +1,11 @@
-#include "quorvane/engine/ssh_shell_channel.hpp"
+#include "quorvane/engine/ssh/ssh_shell_channel.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
 
-#include "quorvane/engine/ssh_error.hpp"
+#include "quorvane/engine/ssh/ssh_error.hpp"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "quorvane/engine/ssh_transport.hpp"
+#include "quorvane/engine/ssh/ssh_transport.hpp"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -17,8 +17,8 @@
 #include <mutex>
 #include <sstream>
 
-#include "quorvane/engine/known_hosts.hpp"
-#include "quorvane/engine/ssh_error.hpp"
+#include "quorvane/engine/ssh/known_hosts.hpp"
+#include "quorvane/engine/ssh/ssh_error.hpp"
 
 namespace quorvane {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "quorvane/engine/device_session.hpp"
-#include "quorvane/engine/ssh_prompt.hpp"
-#include "quorvane/engine/ssh_shell_channel.hpp"
-#include "quorvane/engine/ssh_transport.hpp"
+#include "quorvane/engine/ssh/ssh_prompt.hpp"
+#include "quorvane/engine/ssh/ssh_shell_channel.hpp"
+#include "quorvane/engine/ssh/ssh_transport.hpp"
 
 namespace quorvane {
 

@@ -1,8 +1,8 @@
-#include "quorvane/engine/ssh_device_session.hpp"
+#include "quorvane/engine/ssh/ssh_device_session.hpp"
 
 #include <algorithm>
 
-#include "quorvane/engine/ssh_error.hpp"
+#include "quorvane/engine/ssh/ssh_error.hpp"
 
 namespace quorvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "quorvane/engine/ssh_transport.hpp"
+#include "quorvane/engine/ssh/ssh_transport.hpp"
 
 namespace quorvane {
 
