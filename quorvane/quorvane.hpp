@@ -10,6 +10,7 @@
 #include "quorvane/engine/engine_options.hpp"
 #include "quorvane/engine/errors.hpp"
 #include "quorvane/engine/special_cmd.hpp"
+#include "quorvane/engine/ssh/descriptor_budget.hpp"
 #include "quorvane/engine/ssh/ssh_connect.hpp"
 #include "quorvane/engine/stdout_lines.hpp"
 #include "quorvane/engine/worker_pool.hpp"
