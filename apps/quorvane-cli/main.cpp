@@ -144,6 +144,8 @@ int main_with_args(int argc, char** argv) {
 }  // namespace quorvane::cli
 
 int main(int argc, char** argv) {
+    // A poll holds a few descriptors per AP at once; desktops often start at 1024.
+    quorvane::raise_open_files_limit();
     try {
         return quorvane::cli::main_with_args(argc, argv);
     } catch (const quorvane::cli::UsageError& e) {

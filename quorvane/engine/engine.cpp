@@ -6,7 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "quorvane/engine/ssh_connect.hpp"
+#include "quorvane/engine/ssh/ssh_connect.hpp"
 #include "quorvane/engine/stdout_lines.hpp"
 
 namespace quorvane {
