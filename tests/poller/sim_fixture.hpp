@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fleetsim/simulator.hpp"
-#include "quorvane/engine/ssh_connect.hpp"
+#include "quorvane/engine/ssh/ssh_connect.hpp"
 #include "quorvane/poller/ap_log_file.hpp"
 #include "quorvane/poller/poll_run.hpp"
 #include "tests/engine/engine_fixture.hpp"
