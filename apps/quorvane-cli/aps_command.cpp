@@ -20,6 +20,7 @@ struct ApsVerb {
 
 const ApsVerb kApsVerbs[] = {
     {"fetch", run_aps_fetch},
+    {"poll", run_aps_poll},
 };
 
 // Workers log from several threads; each line is written whole.

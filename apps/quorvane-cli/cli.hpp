@@ -33,9 +33,13 @@ int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& arg
 // aps VERB ...: the AP inventory; each verb is its own function.
 int run_aps(const CommonOptions& common, const std::vector<std::string>& args);
 int run_aps_fetch(const CommonOptions& common, const std::vector<std::string>& args);
+int run_aps_poll(const CommonOptions& common, const std::vector<std::string>& args);
 int run_config(const CommonOptions& common, const std::vector<std::string>& args);
 int run_auth_loop(const CommonOptions& common, const std::vector<std::string>& args);
 int run_deauth(const CommonOptions& common, const std::vector<std::string>& args);
+
+// The non-blank lines of a command file; throws UsageError when it cannot be read.
+std::vector<std::string> read_command_file(const std::string& file);
 
 // Parses a decimal TCP port; throws UsageError naming the option otherwise.
 int parse_port(const std::string& option, const std::string& text);

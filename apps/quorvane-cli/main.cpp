@@ -24,7 +24,7 @@ const Subcommand kSubcommands[] = {
      "  Exit status 0 when at least one controller completed, 1 otherwise.\n"
      "  Example: quorvane wlc-run \"show version\" \"show ap summary\"\n",
      run_wlc_run},
-    {"aps", "the AP inventory: fetch the APs of the controllers",
+    {"aps", "the APs: fetch them from the controllers, poll them in parallel",
      "  quorvane aps fetch [options] [--section S] [--flash-checker] [--site-tag T]\n"
      "                     [--model-group LABEL] [--json]\n"
      "    --section S          ask only the controller of config section S (e.g. WLC2);\n"
@@ -37,7 +37,25 @@ const Subcommand kSubcommands[] = {
      "  Writes <base>/confd/ap_ip_list.txt and a copy in the run folder; every fetched\n"
      "  row is appended to <base>/confd/ap_ip_list_all.txt.\n"
      "  Exit status 0 with at least one AP, 1 when none is left or the site tag is unknown.\n"
-     "  Example: quorvane aps fetch --site-tag ST-A --model-group \"C9130 Series\" --json\n",
+     "  Example: quorvane aps fetch --site-tag ST-A --model-group \"C9130 Series\" --json\n"
+     "\n"
+     "  quorvane aps poll [options] [--aps FILE] [--section S] [--flash-checker]\n"
+     "                    [--site-tag T] [--model-group LABEL] [--cmds FILE]\n"
+     "                    [--image-download] [--device PREFIX] [--json] [COMMAND...]\n"
+     "    --aps FILE           poll the APs of FILE (what aps fetch --json printed, or a\n"
+     "                         run's failed_aps.json); otherwise fetch them as aps fetch does\n"
+     "    COMMAND... / --cmds FILE  the list run on every AP after it is identified\n"
+     "                         (sleep_N, %cmd%, show filesystems, delete /force /recursive\n"
+     "                         /tmp/*, reload and copy commands have their own handling)\n"
+     "    --image-download     mode AP Image Download; without commands the list is built\n"
+     "                         from [FTP]\n"
+     "    --device PREFIX      log file prefix and header device (default AP)\n"
+     "    --json               one JSON line per finished AP, then a summary line\n"
+     "  Each AP's log: <run>/WLC_<controller>/<PREFIX>_<name>.log; the APs that did not\n"
+     "  succeed are listed in <run>/failed_aps.json. Ctrl-C stops (running APs end, queued\n"
+     "  ones are not touched) and exits with 130; a second Ctrl-C quits at once.\n"
+     "  Exit status 0 when every AP succeeded, 1 otherwise.\n"
+     "  Example: quorvane aps poll --site-tag ST-A \"show version\" \"show boot\"\n",
      run_aps},
     {"config", "show or change config.ini",
      "  quorvane config show                   the settings, every secret shown as ****\n"
@@ -168,6 +186,8 @@ int main_with_args(int argc, char** argv) {
 }  // namespace quorvane::cli
 
 int main(int argc, char** argv) {
+    // A poll holds a few descriptors per AP at once; desktops often start at 1024.
+    quorvane::raise_open_files_limit();
     try {
         return quorvane::cli::main_with_args(argc, argv);
     } catch (const quorvane::cli::UsageError& e) {

@@ -9,8 +9,6 @@
 
 namespace quorvane::cli {
 
-namespace {
-
 std::vector<std::string> read_command_file(const std::string& file) {
     std::ifstream in(file);
     if (!in) throw UsageError{"cannot read the command file " + file};
@@ -21,8 +19,6 @@ std::vector<std::string> read_command_file(const std::string& file) {
     }
     return cmds;
 }
-
-}  // namespace
 
 int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& args) {
     std::vector<std::string> cmds;

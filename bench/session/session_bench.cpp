@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "fleetsim/simulator.hpp"
-#include "quorvane/engine/ssh_connect.hpp"
+#include "quorvane/engine/ssh/ssh_connect.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "quorvane/engine/ssh_connect.hpp"
+#include "quorvane/engine/ssh/ssh_connect.hpp"
 #include "quorvane/engine/stdout_lines.hpp"
 
 namespace quorvane {
@@ -42,9 +42,16 @@ Quorvane::Quorvane(RunFolder folder, EngineOptions opts, LogCallback log_cb_arg,
 
 Quorvane::~Quorvane() {
     shutdown();
+    closing_.set();
     try {
         if (auto pool = executor.get()) pool->shutdown(true);
     } catch (...) {
+    }
+    for (const auto& pool : pools_left_running_) {
+        try {
+            pool->shutdown(true);
+        } catch (...) {
+        }
     }
 }
 
@@ -78,7 +85,7 @@ void Quorvane::shutdown() noexcept {
     } catch (...) {
     }
     try {
-        for (const auto& session : _open_sessions.snapshot()) {
+        for (const auto& session : _open_sessions.sweep()) {
             if (session) end_session(*session);
         }
     } catch (...) {
@@ -95,8 +102,12 @@ bool Quorvane::probe_port(const std::string& ip, double timeout) const {
 }
 
 void Quorvane::sleep_seconds(double seconds) const {
-    options.clock->sleep_for(
-        std::chrono::milliseconds(static_cast<long long>(std::llround(seconds * 1000))));
+    options.clock->sleep_unless_stopped(
+        std::chrono::milliseconds(static_cast<long long>(std::llround(seconds * 1000))), closing_);
+}
+
+double Quorvane::ap_wait(double seconds) const {
+    return options.ap_read_timeout_cap ? std::min(seconds, *options.ap_read_timeout_cap) : seconds;
 }
 
 bool Quorvane::sleep_unless_stopped(double seconds) const {

@@ -14,6 +14,7 @@
 #include "quorvane/engine/engine_options.hpp"
 #include "quorvane/engine/session_registry.hpp"
 #include "quorvane/engine/special_cmd.hpp"
+#include "quorvane/engine/task_pool.hpp"
 #include "quorvane/engine/worker_pool.hpp"
 #include "quorvane/inventory/ap_row.hpp"
 #include "quorvane/paths/paths.hpp"
@@ -34,7 +35,10 @@ class Quorvane {
     explicit Quorvane(EngineOptions options, LogCallback log_cb = nullptr,
                       ProgressCallback progress_cb = nullptr,
                       ApUpdateCallback ap_update_cb = nullptr);
-    // Stops what the engine started and waits for it, so no worker outlives the object.
+    // Stops what the engine started and waits for it, so no worker outlives the object:
+    // sessions are ended, sleeping workers woken, and the pools of runs that returned
+    // after a stop are waited for. Every step a worker can then be in ends by itself
+    // (at worst a connection attempt within its own time-outs).
     ~Quorvane();
     Quorvane(const Quorvane&) = delete;
     Quorvane& operator=(const Quorvane&) = delete;
@@ -47,8 +51,9 @@ class Quorvane {
     // registered AP session. Never throws.
     void shutdown() noexcept;
     bool stop_requested() const { return _shutdown_event.load(); }
-    // AP sessions go here so that shutdown can end them.
-    void register_session(DeviceSessionPtr session) { _open_sessions.add(std::move(session)); }
+    // AP sessions go here so that shutdown can end them. False when shutdown has already
+    // swept the registry: the session has then been ended.
+    bool register_session(const DeviceSessionPtr& session) { return _open_sessions.add(session); }
 
     // Controller sections in visiting order.
     std::vector<std::string> _get_wlc_sections() const;
@@ -107,6 +112,11 @@ class Quorvane {
     void sleep_seconds(double seconds) const;
     // The same sleep, ended early by shutdown. False when the engine is stopping.
     bool sleep_unless_stopped(double seconds) const;
+    // A sleep_N pause: slices of at most 30 s, a line before and after each slice but the
+    // last. Controller runs and AP polls share it.
+    void sleep_with_progress(int seconds);
+    // A fixed AP wait, shortened to EngineOptions::ap_read_timeout_cap when set.
+    double ap_wait(double seconds) const;
     // "port 22" in error texts, or whichever port is configured.
     std::string port_text() const;
 
@@ -136,6 +146,12 @@ class Quorvane {
 
     std::string run_on_controller(const std::string& section,
                                   const std::vector<std::string>& wlc_cmds, bool full_run);
+
+    // Set by the destructor; ends the sleeps of workers left running.
+    StopSignal closing_;
+    // Pools of poll runs that returned while tasks still ran; touched only by the thread
+    // that runs operations and by the destructor.
+    std::vector<std::shared_ptr<TaskPool<PollResult>>> pools_left_running_;
 };
 
 }  // namespace quorvane

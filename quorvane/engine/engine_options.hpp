@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "quorvane/engine/clock.hpp"
@@ -24,6 +25,9 @@ struct EngineOptions {
     PortProbe port_probe;
     // Seconds a controller command may take to bring its prompt back.
     double wlc_read_timeout = 120;
+    // Upper bound on every wait for an AP's answer (seconds); none keeps the fixed ones
+    // (30 s to 3600 s). Tests shorten it so that a hanging AP fails in seconds.
+    std::optional<double> ap_read_timeout_cap;
     // Whole seconds the stuck-client workflow watches each controller between its two
     // fetches.
     int auth_window_seconds = 900;

@@ -4,6 +4,7 @@
 
 #include "quorvane/engine/engine.hpp"
 #include "quorvane/engine/iso_time.hpp"
+#include "quorvane/engine/secret_mask.hpp"
 #include "quorvane/paths/paths.hpp"
 
 namespace quorvane {
@@ -76,6 +77,7 @@ std::string Quorvane::run_on_controller(const std::string& section,
         }
     }
 
+    const SecretMask mask(ini);
     DeviceSessionPtr session;
     try {
         session = _wlc_connect(section);
@@ -96,25 +98,14 @@ std::string Quorvane::run_on_controller(const std::string& section,
         for (long long i = 1; i <= total; ++i) {
             const SpecialCmdResult check = SpecialCmdCheck(cmds[i - 1]);
             if (check.is_special && check.sleep_secs > 0) {
-                const int pause = check.sleep_secs;
-                _log("[SLEEP] Waiting " + std::to_string(pause) + "s before next command...");
-                int waited = 0;
-                while (waited < pause) {
-                    const int chunk = std::min(30, pause - waited);
-                    sleep_seconds(chunk);
-                    waited += chunk;
-                    if (waited < pause) {
-                        _log("[SLEEP] Still waiting... " + std::to_string(waited) + "s / " +
-                             std::to_string(pause) + "s");
-                    }
-                }
+                sleep_with_progress(check.sleep_secs);
                 continue;
             }
             if (check.is_special && !check.actual_cmd) continue;
 
             const std::string& cmd = *check.actual_cmd;
-            _log(running + cmd);
-            _safe_write_append(path, command_block_header(cmd));
+            _log(mask.apply(running + cmd));
+            _safe_write_append(path, mask.apply(command_block_header(cmd)));
             std::string output;
             if (check.needs_confirm) {
                 session->write_channel(cmd + "\n");
@@ -125,7 +116,7 @@ std::string Quorvane::run_on_controller(const std::string& section,
             } else {
                 output = session->send_command(cmd, options.wlc_read_timeout);
             }
-            _safe_write_append(path, output + "\n");
+            _safe_write_append(path, mask.apply(output + "\n"));
             _progress(static_cast<int>(i * 100 / total));
         }
 
@@ -136,7 +127,7 @@ std::string Quorvane::run_on_controller(const std::string& section,
     } catch (const std::exception& e) {
         // The run never uses a failed controller's session again; leave nothing open.
         if (session) end_session(*session);
-        _log("[WLC] [" + section + "] failed: " + e.what());
+        _log(mask.apply("[WLC] [" + section + "] failed: " + e.what()));
         return "";
     }
 }

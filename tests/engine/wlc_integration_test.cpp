@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "fleetsim/simulator.hpp"
-#include "quorvane/engine/ssh_connect.hpp"
+#include "quorvane/engine/ssh/ssh_connect.hpp"
 #include "tests/engine/engine_fixture.hpp"
 
 namespace quorvane::testing {

@@ -248,5 +248,21 @@ TEST_F(WlcRunTest, SingleSectionRunUsesTheShortFormsAndReportsFailureAsEmpty) {
     EXPECT_THAT(logs, Not(Contains("[WLC] [WLC7] using shared cmd list (1 cmds)")));
 }
 
+TEST_F(WlcRunTest, ConfiguredSecretsNeverReachTheLogOrTheOutputFile) {
+    write_config("[WLC]\nwlc_ip = 10.9.9.1\nwlc_pasw = wlc-s3cret\n[AP]\nap_enable = en-s3cret\n");
+    auto session = factory.succeed_next();
+    session->outputs["show run"] = "username admin password wlc-s3cret\nenable en-s3cret";
+    session->failing["show tech en-s3cret"] = "Pattern not detected after 'show tech en-s3cret'";
+    auto engine = make_engine();
+    engine->run_wlc_cmds({"show run", "show tech en-s3cret"});
+    const std::string text = read_text(output_of(*engine, "WLC_10_9_9_1"));
+    EXPECT_THAT(text, ::testing::HasSubstr("username admin password ****\nenable ****\n"));
+    EXPECT_THAT(logs, Contains("[WLC] Running: show tech ****"));
+    for (const std::string secret : {"wlc-s3cret", "en-s3cret"}) {
+        EXPECT_EQ(text.find(secret), std::string::npos);
+        for (const auto& line : logs) EXPECT_EQ(line.find(secret), std::string::npos) << line;
+    }
+}
+
 }  // namespace
 }  // namespace quorvane::testing

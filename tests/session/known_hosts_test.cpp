@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "quorvane/engine/known_hosts.hpp"
+#include "quorvane/engine/ssh/known_hosts.hpp"
 
 namespace quorvane {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "quorvane/engine/ssh_prompt.hpp"
+#include "quorvane/engine/ssh/ssh_prompt.hpp"
 
 namespace quorvane {
 namespace {

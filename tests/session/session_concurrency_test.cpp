@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "quorvane/engine/ssh_connect.hpp"
+#include "quorvane/engine/ssh/ssh_connect.hpp"
 #include "session_fixture.hpp"
 
 namespace quorvane::session_test {

@@ -4,9 +4,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <thread>
+#include <vector>
 
-#include "quorvane/engine/ssh_connect.hpp"
+#include "quorvane/engine/ssh/ssh_connect.hpp"
 #include "session_fixture.hpp"
 
 namespace quorvane::session_test {
@@ -29,6 +32,16 @@ std::string error_of(const std::function<void()>& action) {
         return e.what();
     }
     return "no error";
+}
+
+// Open descriptors of this process once the simulator has closed its ends of every
+// connection (its sockets live in this process too).
+int settled_descriptor_count(const fleetsim::Simulator& sim) {
+    for (int i = 0; i < 500 && sim.open_connections() > 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const auto entries = std::filesystem::directory_iterator("/proc/self/fd");
+    return static_cast<int>(std::distance(begin(entries), end(entries)));
 }
 
 std::string read_text(const std::filesystem::path& file) {
@@ -175,6 +188,58 @@ TEST_F(SessionTest, EndedSessionRefusesOperationsAndEndsHarmlesslyAgain) {
     EXPECT_THAT(error_of([&] { ap->read_channel(); }), HasSubstr("disconnected"));
     EXPECT_NO_THROW(ap->disconnect());
     EXPECT_NO_THROW(ap->close());
+}
+
+TEST_F(SessionTest, EndedSessionsKeepNoDescriptorOpen) {
+    using Kept = std::vector<DeviceSessionPtr>;
+    struct Case {
+        const char* name;
+        std::function<void(Kept&)> cycle;
+    };
+    const std::vector<Case> cases = {
+        {"disconnected, object still held",
+         [](Kept& kept) {
+             kept.push_back(ssh_connect(ap_params()));
+             kept.back()->disconnect();
+         }},
+        {"destroyed without disconnect", [](Kept&) { ssh_connect(ap_params())->enable(); }},
+        {"disconnected twice, then closed",
+         [](Kept& kept) {
+             kept.push_back(ssh_connect(ap_params()));
+             kept.back()->disconnect();
+             kept.back()->disconnect();
+             kept.back()->close();
+         }},
+        {"login refused", [](Kept&) { error_of([] { ssh_connect(ap_params(kLockedAp)); }); }},
+        {"nothing listening",
+         [](Kept&) {
+             DeviceParams p = ap_params("127.0.0.1");
+             p.port = 9;
+             error_of([&] { ssh_connect(p); });
+         }},
+        {"connection dropped by the device, then disconnected",
+         [](Kept& kept) {
+             kept.push_back(ssh_connect(ap_params(kDroppingAp)));
+             error_of([&] { kept.back()->send_command("show drop now"); });
+             kept.back()->disconnect();
+         }},
+        {"disconnected from another thread during a command",
+         [](Kept& kept) {
+             kept.push_back(ssh_connect(ap_params(kHangingAp)));
+             std::thread worker([session = kept.back()] {
+                 error_of([&] { session->send_command("show hang", 30); });
+             });
+             kept.back()->disconnect();
+             worker.join();
+         }},
+    };
+    ssh_connect(ap_params())->disconnect();  // libssh and its crypto set up once
+    const int before = settled_descriptor_count(*sim_);
+    for (const Case& c : cases) {
+        Kept kept;
+        for (int i = 0; i < 10; ++i) c.cycle(kept);
+        EXPECT_EQ(settled_descriptor_count(*sim_), before) << c.name;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include "quorvane/engine/ssh_connect.hpp"
+#include "quorvane/engine/ssh/ssh_connect.hpp"
 
-#include "quorvane/engine/ssh_device_session.hpp"
+#include "quorvane/engine/ssh/ssh_device_session.hpp"
 
 namespace quorvane {
 

@@ -1,10 +1,11 @@
-#include "quorvane/engine/ssh_shell_channel.hpp"
+#include "quorvane/engine/ssh/ssh_shell_channel.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <string>
 
-#include "quorvane/engine/ssh_error.hpp"
+#include "quorvane/engine/ssh/ssh_error.hpp"
 
 namespace quorvane {
 
@@ -62,10 +63,7 @@ std::size_t SshShellChannel::read_available(char* buffer, std::size_t capacity) 
     // still read so nothing it sends is lost.
     for (const int is_stderr : {0, 1}) {
         const int n = ssh_channel_read_nonblocking(channel_, buffer, count, is_stderr);
-        if (n > 0) {
-            transport_.note_progress();
-            return static_cast<std::size_t>(n);
-        }
+        if (n > 0) return static_cast<std::size_t>(n);
         if (n == SSH_ERROR) throw_closed();
         if (n == SSH_EOF) remote_done_ = true;
     }
@@ -74,6 +72,20 @@ std::size_t SshShellChannel::read_available(char* buffer, std::size_t capacity) 
         throw_closed();
     }
     return 0;
+}
+
+bool SshShellChannel::wait(SshClock::time_point deadline) {
+    transport_.throw_if_interrupted();
+    // Bytes libssh already holds never wake poll(). Looking at one stream can take in new
+    // bytes from the socket that belong to the other one (a read of stderr completing a
+    // packet for stdout), so both are looked at again until the socket gave nothing new.
+    // A non-zero answer (bytes, end of file, error) is for the next read to take or report.
+    for (;;) {
+        const uint64_t received = transport_.bytes_received();
+        if (ssh_channel_poll(channel_, 1) != 0 || ssh_channel_poll(channel_, 0) != 0) return true;
+        if (transport_.bytes_received() == received) break;
+    }
+    return transport_.wait(deadline);
 }
 
 void SshShellChannel::write(std::string_view text, SshClock::time_point deadline) {

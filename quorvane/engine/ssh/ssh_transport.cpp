@@ -1,4 +1,4 @@
-#include "quorvane/engine/ssh_transport.hpp"
+#include "quorvane/engine/ssh/ssh_transport.hpp"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -17,16 +17,14 @@
 #include <mutex>
 #include <sstream>
 
-#include "quorvane/engine/known_hosts.hpp"
-#include "quorvane/engine/ssh_error.hpp"
+#include "quorvane/engine/ssh/known_hosts.hpp"
+#include "quorvane/engine/ssh/ssh_error.hpp"
 
 namespace quorvane {
 namespace {
 
 // Keyboard-interactive servers may ask several rounds (OpenSSH ends with an empty one).
 constexpr int kMaxKeyboardInteractiveRounds = 8;
-constexpr int kReadPendingRetries = 16;
-constexpr int kReadPendingIntervalMs = 2;
 
 void init_libssh_once() {
     static std::once_flag once;
@@ -62,12 +60,21 @@ SshInterrupter::SshInterrupter() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
         throw SshError(std::string("cannot create an event descriptor: ") + std::strerror(errno));
 }
 
-SshInterrupter::~SshInterrupter() { ::close(fd_); }
+SshInterrupter::~SshInterrupter() { release(); }
 
 void SshInterrupter::interrupt() noexcept {
+    const std::lock_guard<std::mutex> lock(mutex_);
     interrupted_.store(true, std::memory_order_release);
+    if (fd_ < 0) return;
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
+}
+
+void SshInterrupter::release() noexcept {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    interrupted_.store(true, std::memory_order_release);
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 SshTransport::SshTransport(const DeviceParams& params, const SshInterrupter& interrupter)
@@ -79,20 +86,25 @@ SshTransport::SshTransport(const DeviceParams& params, const SshInterrupter& int
         ::close(fd);
         throw SshError("cannot create an SSH session for " + label_);
     }
+    ssh_set_counters(session_, &socket_counter_, nullptr);
     try {
         handshake(params, fd);
         verify_host_key(params);
         authenticate(params);
     } catch (...) {
-        ssh_disconnect(session_);
-        ssh_free(session_);
+        release();
         throw;
     }
 }
 
-SshTransport::~SshTransport() {
-    ssh_disconnect(session_);
+SshTransport::~SshTransport() { release(); }
+
+void SshTransport::release() noexcept {
+    // ssh_disconnect() would leave the socket open, as libssh was handed it; this closes
+    // it through libssh, which knows whether an error has closed it already.
+    ssh_silent_disconnect(session_);
     ssh_free(session_);
+    session_ = nullptr;
 }
 
 void SshTransport::throw_timeout(const std::string& text) { throw SshError(text); }
@@ -102,29 +114,25 @@ void SshTransport::throw_if_interrupted() const {
 }
 
 bool SshTransport::wait(SshClock::time_point deadline) {
+    throw_if_interrupted();
+    const int fd = ssh_get_fd(session_);
+    // A closed socket never becomes ready; the caller's next libssh step reports why.
+    if (fd < 0) return true;
     short events = POLLIN;
-    const int flags = ssh_get_poll_flags(session_);
-    if (flags & SSH_WRITE_PENDING) events |= POLLOUT;
-    int timeout_ms = poll_timeout_ms(deadline);
-    // libssh can hold received bytes in its own buffer, where poll() does not see them;
-    // it then reports SSH_READ_PENDING, which also stays set for a while after the buffer
-    // is empty. Retry at once a few times, then at a short interval, instead of sleeping
-    // on the socket until the deadline.
-    if (flags & SSH_READ_PENDING) {
-        if (read_pending_retries_ < kReadPendingRetries) {
-            ++read_pending_retries_;
-            throw_if_interrupted();
-            return true;
-        }
-        timeout_ms = std::min(timeout_ms, kReadPendingIntervalMs);
-    }
-    pollfd fds[2] = {{ssh_get_fd(session_), events, 0}, {interrupter_.fd(), POLLIN, 0}};
+    // Output libssh could not hand to the kernel (a window adjustment, say) leaves only
+    // once libssh sees the socket writable in one of its own steps, which the caller takes
+    // as soon as this returns. ssh_get_status() does not tell about such output; the poll
+    // flags do, and may also ask for one needless wake-up after a write.
+    if (ssh_get_poll_flags(session_) & SSH_WRITE_PENDING) events |= POLLOUT;
+    pollfd fds[2] = {{fd, events, 0}, {interrupter_.fd(), POLLIN, 0}};
     for (;;) {
-        const int rc = ::poll(fds, 2, timeout_ms);
+        const int rc = ::poll(fds, 2, poll_timeout_ms(deadline));
         if (rc < 0 && errno == EINTR) continue;
         if (rc < 0) throw SshError("waiting on " + label_ + " failed: " + std::strerror(errno));
         throw_if_interrupted();
-        return rc > 0 || (flags & SSH_READ_PENDING) != 0;
+        // One poll() lasts at most an hour; a later deadline takes several.
+        if (rc == 0 && SshClock::now() < deadline) continue;
+        return rc > 0;
     }
 }
 
@@ -194,7 +202,7 @@ void SshTransport::handshake(const DeviceParams& params, int fd) {
     if (!params.username.empty()) {
         ssh_options_set(session_, SSH_OPTIONS_USER, params.username.c_str());
     }
-    // From here on libssh owns the socket and closes it with the session.
+    // From here on the socket is libssh's: release() closes it.
     if (ssh_options_set(session_, SSH_OPTIONS_FD, &fd) != SSH_OK) {
         ::close(fd);
         throw SshError("cannot hand the connection to " + label_ + " to libssh");

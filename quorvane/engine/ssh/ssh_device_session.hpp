@@ -3,18 +3,18 @@
 // wait for the prompt or for quiet, raw channel access, and a disconnect that is safe from
 // another thread. Every libssh call happens under one mutex held by the operation in
 // progress; disconnect() first wakes that operation (it fails at once with "was
-// disconnected"), then takes the mutex and tears the connection down.
+// disconnected"), then takes the mutex and releases the socket, the wake-up descriptor and
+// every buffer at once.
 
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "quorvane/engine/device_session.hpp"
-#include "quorvane/engine/ssh_prompt.hpp"
-#include "quorvane/engine/ssh_shell_channel.hpp"
-#include "quorvane/engine/ssh_transport.hpp"
+#include "quorvane/engine/ssh/ssh_prompt.hpp"
+#include "quorvane/engine/ssh/ssh_shell_channel.hpp"
+#include "quorvane/engine/ssh/ssh_transport.hpp"
 
 namespace quorvane {
 
@@ -58,7 +58,7 @@ class SshDeviceSession final : public DeviceSession {
     std::mutex io_mutex_;
     std::unique_ptr<SshTransport> transport_;
     std::unique_ptr<SshShellChannel> channel_;
-    std::vector<char> scratch_;
+    std::unique_ptr<char[]> scratch_;  // read buffer; pages are touched only as output needs
     std::string base_prompt_;
     bool privileged_ = false;
 };

@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "quorvane/engine/device_session.hpp"
@@ -31,9 +33,13 @@ class SshInterrupter {
     // Marks the session as ending and wakes any wait; stays signalled from then on.
     void interrupt() noexcept;
     bool interrupted() const noexcept { return interrupted_.load(std::memory_order_acquire); }
+    // Valid until release(); only the thread that may wait on it releases it.
     int fd() const { return fd_; }
+    // Closes the descriptor once nothing waits on it any more; interrupted from then on.
+    void release() noexcept;
 
   private:
+    std::mutex mutex_;  // orders interrupt() from any thread against release()
     int fd_;
     std::atomic<bool> interrupted_{false};
 };
@@ -47,13 +53,14 @@ class SshTransport {
     SshTransport& operator=(const SshTransport&) = delete;
 
     ssh_session session() const { return session_; }
+    // Bytes libssh has taken from the socket so far.
+    uint64_t bytes_received() const { return socket_counter_.in_bytes; }
     const std::string& label() const { return label_; }
 
-    // Waits until libssh can make progress (input arrived, or pending output can leave).
-    // Returns false at the deadline; throws SshError once the session is interrupted.
+    // Sleeps in one poll() until the socket has input, pending output can leave, or the
+    // deadline passes (then false). It does not look into libssh's buffers: callers check
+    // those first. Throws SshError once the session is interrupted.
     bool wait(SshClock::time_point deadline);
-    // Called when bytes arrived, so that the next waits may again retry at once.
-    void note_progress() { read_pending_retries_ = 0; }
     void throw_if_interrupted() const;
 
     // Repeats a non-blocking libssh step while it answers again_code, waiting in between;
@@ -71,6 +78,7 @@ class SshTransport {
 
   private:
     [[noreturn]] static void throw_timeout(const std::string& text);
+    void release() noexcept;
     int connect_tcp(const DeviceParams& params);
     void handshake(const DeviceParams& params, int fd);
     void verify_host_key(const DeviceParams& params);
@@ -82,7 +90,7 @@ class SshTransport {
     const SshInterrupter& interrupter_;
     std::string label_;
     ssh_session session_ = nullptr;
-    int read_pending_retries_ = 0;
+    ssh_counter_struct socket_counter_{};
 };
 
 }  // namespace quorvane

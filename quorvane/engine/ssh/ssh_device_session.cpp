@@ -1,8 +1,8 @@
-#include "quorvane/engine/ssh_device_session.hpp"
+#include "quorvane/engine/ssh/ssh_device_session.hpp"
 
 #include <algorithm>
 
-#include "quorvane/engine/ssh_error.hpp"
+#include "quorvane/engine/ssh/ssh_error.hpp"
 
 namespace quorvane {
 namespace {
@@ -22,7 +22,9 @@ std::string quoted_command(const std::string& cmd) {
 }  // namespace
 
 SshDeviceSession::SshDeviceSession(const DeviceParams& params)
-    : params_(params), label_(ssh_address_label(params.host, params.port)), scratch_(kReadChunk) {
+    : params_(params),
+      label_(ssh_address_label(params.host, params.port)),
+      scratch_(std::make_unique_for_overwrite<char[]>(kReadChunk)) {
     transport_ = std::make_unique<SshTransport>(params_, interrupter_);
     const auto deadline = deadline_after(params_.banner_timeout);
     channel_ = std::make_unique<SshShellChannel>(*transport_, deadline);
@@ -45,8 +47,8 @@ double SshDeviceSession::read_timeout_or_default(std::optional<double> read_time
 
 std::size_t SshDeviceSession::drain(PromptTracker& tracker) {
     std::size_t total = 0;
-    while (const std::size_t n = channel_->read_available(scratch_.data(), scratch_.size())) {
-        tracker.append(std::string_view(scratch_.data(), n));
+    while (const std::size_t n = channel_->read_available(scratch_.get(), kReadChunk)) {
+        tracker.append(std::string_view(scratch_.get(), n));
         total += n;
     }
     return total;
@@ -199,8 +201,12 @@ std::string SshDeviceSession::read_channel() {
 void SshDeviceSession::disconnect() {
     interrupter_.interrupt();
     const std::lock_guard<std::mutex> lock(io_mutex_);
+    // Everything goes now, not with the object: the engine may keep an ended session in
+    // its registry for the rest of a long run.
     channel_.reset();
     transport_.reset();
+    interrupter_.release();
+    scratch_.reset();
 }
 
 void SshDeviceSession::close() { disconnect(); }

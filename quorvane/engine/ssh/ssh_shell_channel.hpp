@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "quorvane/engine/ssh_transport.hpp"
+#include "quorvane/engine/ssh/ssh_transport.hpp"
 
 namespace quorvane {
 
@@ -26,8 +26,9 @@ class SshShellChannel {
     // Throws SshError ("Connection closed by ...") once the device ended the session and
     // everything it sent has been read.
     std::size_t read_available(char* buffer, std::size_t capacity);
-    // Waits for more input; false at the deadline. Throws when the session is interrupted.
-    bool wait(SshClock::time_point deadline) { return transport_.wait(deadline); }
+    // Returns at once when input is already buffered, else sleeps until input arrives or
+    // the deadline passes (then false). Throws when the session is interrupted.
+    bool wait(SshClock::time_point deadline);
     void write(std::string_view text, SshClock::time_point deadline);
 
   private:

@@ -1,4 +1,4 @@
-#include "quorvane/engine/known_hosts.hpp"
+#include "quorvane/engine/ssh/known_hosts.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "quorvane/engine/ssh_prompt.hpp"
+#include "quorvane/engine/ssh/ssh_prompt.hpp"
 
 #include <cctype>
 #include <cstring>
