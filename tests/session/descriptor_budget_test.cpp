@@ -10,7 +10,6 @@
 namespace quorvane {
 namespace {
 
-
 // Sets the soft open-files limit for one test and puts the old one back.
 class SoftLimit {
   public:

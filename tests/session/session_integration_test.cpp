@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -188,6 +190,33 @@ TEST_F(SessionTest, EndedSessionRefusesOperationsAndEndsHarmlesslyAgain) {
     EXPECT_THAT(error_of([&] { ap->read_channel(); }), HasSubstr("disconnected"));
     EXPECT_NO_THROW(ap->disconnect());
     EXPECT_NO_THROW(ap->close());
+}
+
+TEST_F(SessionTest, ReadTimeOutThatIsNotANumberIsRefusedAndHugeOnesWaitForThePrompt) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    struct Case {
+        double read_timeout;
+        bool timing;
+        std::string expected;  // in the output, or in the error text
+    };
+    const std::vector<Case> cases = {
+        {std::nan(""), false, "Invalid time-out: not a number of seconds"},
+        {std::nan(""), true, "Invalid time-out: not a number of seconds"},
+        {kInf, false, "UTC"},
+        {1e300, false, "UTC"},
+        {1e300, true, "UTC"},
+    };
+    const auto ap = ssh_connect(ap_params());
+    for (const Case& c : cases) {
+        std::string got;
+        try {
+            got = c.timing ? ap->send_command_timing("show clock", c.read_timeout)
+                           : ap->send_command("show clock", c.read_timeout);
+        } catch (const std::runtime_error& e) {
+            got = e.what();
+        }
+        EXPECT_THAT(got, HasSubstr(c.expected)) << c.read_timeout << (c.timing ? " timing" : "");
+    }
 }
 
 TEST_F(SessionTest, EndedSessionsKeepNoDescriptorOpen) {

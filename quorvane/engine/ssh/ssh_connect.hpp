@@ -18,6 +18,12 @@
 //   or at once when the output ends with the prompt; it waits at most 5 s for the first
 //   byte; always bounded by read_timeout (same default). The constants are in
 //   SshDeviceSession (kTimingQuietSeconds, kTimingFirstByteSeconds).
+// - Time-outs: NaN is refused with an SshError; negative ones are over at once, and ones
+//   beyond a year (infinite included) are cut to a year.
+// - Cost: a session waiting on its device sleeps in poll() until an answer or its deadline.
+//   An open session holds 2 descriptors (its socket and a wake-up eventfd, see
+//   descriptor_budget.hpp) and about 20 KiB; disconnect() releases them at once, even while
+//   the object lives on, and may come from another thread during a command.
 // Every failure is an SshError (a std::runtime_error) whose text names the device.
 
 #include "quorvane/engine/device_session.hpp"

@@ -45,8 +45,11 @@ struct AddrInfoDeleter {
 }  // namespace
 
 SshClock::time_point deadline_after(double seconds) {
-    return SshClock::now() + std::chrono::duration_cast<SshClock::duration>(
-                                 std::chrono::duration<double>(std::max(seconds, 0.0)));
+    // Converting NaN, or more seconds than the clock's integer ticks hold, is undefined.
+    if (std::isnan(seconds)) throw SshError("Invalid time-out: not a number of seconds");
+    const double bounded = std::clamp(seconds, 0.0, kLongestWaitSeconds);
+    return SshClock::now() +
+           std::chrono::duration_cast<SshClock::duration>(std::chrono::duration<double>(bounded));
 }
 
 std::string seconds_text(double seconds) {
@@ -171,8 +174,9 @@ int SshTransport::connect_tcp(const DeviceParams& params) {
             if (err == EINPROGRESS) {
                 pollfd pfd{fd, POLLOUT, 0};
                 int rc;
-                while ((rc = ::poll(&pfd, 1, poll_timeout_ms(deadline))) < 0 && errno == EINTR) {
-                }
+                do {
+                    rc = ::poll(&pfd, 1, poll_timeout_ms(deadline));
+                } while ((rc < 0 && errno == EINTR) || (rc == 0 && SshClock::now() < deadline));
                 if (rc == 0) {
                     ::close(fd);
                     throw SshError("TCP connection to " + label_ + " timed out after " +

@@ -18,6 +18,11 @@ namespace quorvane {
 
 using SshClock = std::chrono::steady_clock;
 
+// The longest wait a time-out can ask for; longer ones, infinite included, are cut to it.
+inline constexpr double kLongestWaitSeconds = 365.0 * 24 * 3600;
+
+// Now plus `seconds`: a negative time-out is already over, one beyond kLongestWaitSeconds
+// is cut to it, and NaN is refused with an SshError.
 SshClock::time_point deadline_after(double seconds);
 // A time-out for error texts: "30s", "0.3s".
 std::string seconds_text(double seconds);
