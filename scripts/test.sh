@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every suite: normally, under AddressSanitizer+UndefinedBehaviorSanitizer,
-# and the concurrency suites under ThreadSanitizer.
+# and the concurrency suites under ThreadSanitizer; then runs each fuzz harness briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -16,4 +16,6 @@ run_preset() {
 run_preset default
 run_preset asan
 run_preset tsan concurrency_tests
+echo "==== fuzz: configure, build, run each harness for 5 s"
+scripts/fuzz.sh 5
 echo "==== all suites passed"

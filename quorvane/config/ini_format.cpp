@@ -12,18 +12,18 @@ namespace {
 
 const std::string kDefaultSection = "DEFAULT";
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v'; }
+std::string_view trim(std::string_view text) { return trim_unicode_space(text); }
 
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
-    return text;
+// Counted in characters, so that a line indented by one no-break space is not deeper
+// than one indented by two blanks.
+std::size_t indent_of(std::string_view line) { return leading_space_count(line); }
+
+bool is_entry(std::string_view content) {
+    return !content.empty() && content.front() != '#' && content.front() != ';';
 }
 
-std::size_t indent_of(std::string_view line) {
-    std::size_t indent = 0;
-    while (indent < line.size() && is_blank(line[indent])) ++indent;
-    return indent;
+bool is_header(std::string_view content) {
+    return content.size() > 2 && content.front() == '[' && content.back() == ']';
 }
 
 std::string describe_line(std::string_view line) {
@@ -38,8 +38,10 @@ class Parser {
     explicit Parser(const std::string& file) : file_(file) {}
 
     IniDocument parse(std::string_view text) {
+        const std::vector<std::string_view> lines = split_lines(text);
+        require_header_first(lines);
         std::size_t number = 0;
-        for (std::string_view line : split_lines(text)) {
+        for (std::string_view line : lines) {
             ++number;
             parse_line(line, number);
         }
@@ -51,17 +53,24 @@ class Parser {
         throw IniParseError(file_, line, problem);
     }
 
+    // The form of the file is settled before any of its text is judged: a file of the flat
+    // legacy form is read again leniently, undecodable bytes and all, even in comments
+    // above its first entry.
+    void require_header_first(const std::vector<std::string_view>& lines) const {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::string_view content = trim(lines[i]);
+            if (!is_entry(content)) continue;
+            if (is_header(content)) return;
+            throw MissingSectionHeaderError(
+                file_, i + 1,
+                "file contains no section header; first entry " + describe_line(lines[i]));
+        }
+    }
+
     void parse_line(std::string_view line, std::size_t number) {
         const std::string_view content = trim(line);
-        const bool entry = !content.empty() && content.front() != '#' && content.front() != ';';
-        const bool header = content.size() > 2 && content.front() == '[' && content.back() == ']';
-        // A file of the flat legacy form is recognised before its text is judged: that form
-        // is read again leniently, undecodable bytes and all.
-        if (entry && !header && section_.empty()) {
-            throw MissingSectionHeaderError(
-                file_, number,
-                "file contains no section header; first entry " + describe_line(line));
-        }
+        const bool entry = is_entry(content);
+        const bool header = is_header(content);
         if (const std::size_t bad = first_invalid_utf8(line); bad != std::string_view::npos) {
             fail(number,
                  "text is not valid UTF-8 (at byte " + std::to_string(bad + 1) + " of the line)");
@@ -175,8 +184,16 @@ std::vector<std::string_view> split_lines(std::string_view text) {
     return lines;
 }
 
+std::string_view without_byte_order_mark(std::string_view text) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
+    return text;
+}
+
 IniDocument parse_ini(std::string_view text, const std::string& file) {
-    return Parser(file).parse(text);
+    return Parser(file).parse(without_byte_order_mark(text));
 }
 
 std::string write_ini(const IniDocument& document) {

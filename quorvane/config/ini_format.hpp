@@ -1,7 +1,9 @@
 #pragma once
 // Reading and writing the INI dialect of config.ini.
 //
-// Reading: lines end at LF, CR LF or CR. A line whose first non-blank character is "#" or
+// Reading: a leading UTF-8 byte-order mark is skipped. Lines end at LF, CR LF or CR. White
+// space is Unicode white space wherever text is trimmed or indentation measured. A line whose first
+// non-blank character is "#" or
 // ";" is a comment. "[name]" opens a section (names are case-sensitive); "key = value" or
 // "key: value" splits at the first "=" or ":" and folds the key to lower case. A line
 // indented deeper than the key line above continues that value, joined with "\n"; empty
@@ -43,8 +45,13 @@ class MissingSectionHeaderError : public IniParseError {
     using IniParseError::IniParseError;
 };
 
-// `file` only names the source in error messages.
+// `file` only names the source in error messages. A file whose first line that is neither
+// blank nor a comment is not a section header raises MissingSectionHeaderError before any
+// line is checked for valid UTF-8.
 IniDocument parse_ini(std::string_view text, const std::string& file);
+
+// The text after its UTF-8 byte-order mark, if it begins with one.
+std::string_view without_byte_order_mark(std::string_view text);
 
 std::string write_ini(const IniDocument& document);
 

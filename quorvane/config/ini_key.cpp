@@ -1,13 +1,9 @@
 #include "quorvane/config/ini_key.hpp"
 
+#include "quorvane/paths/utf8.hpp"
+
 namespace quorvane {
 
-std::string fold_key(const std::string& key) {
-    std::string folded = key;
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
-}
+std::string fold_key(const std::string& key) { return lower_case_utf8(key); }
 
 }  // namespace quorvane

@@ -5,8 +5,8 @@
 
 namespace quorvane {
 
-// Lower-cases ASCII letters; other characters are kept as they are, so keys written in
-// other scripts must match exactly.
+// Lower-cases the letters of every script ("Größe" and "GRÖSSE" stay two keys: only
+// one-to-one case mappings apply); anything that is not a letter is kept as it is.
 std::string fold_key(const std::string& key);
 
 }  // namespace quorvane

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 
 #include "quorvane/config/ini_format.hpp"
@@ -45,10 +46,20 @@ constexpr std::array<LegacyKey, 11> kLegacyKeys{{
 
 constexpr const char* kCollectCountKey = "collect_archive_wnccore_count";
 
-// The whole file, or no value when it cannot be opened or read.
+[[noreturn]] void fail_read(const std::string& path, int error) {
+    throw fs::filesystem_error("cannot read the configuration file", fs::path(path),
+                               std::error_code(error, std::generic_category()));
+}
+
+// The whole file, or no value when there is no file. Any other failure is an error: a
+// file that exists but cannot be read must never be taken for a missing one, or the
+// skeleton written in its place would wipe every controller and secret in it.
 std::optional<std::string> read_whole_file(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) {
+        if (errno == ENOENT) return std::nullopt;
+        fail_read(path, errno);
+    }
     std::string content;
     char buffer[8192];
     for (;;) {
@@ -56,8 +67,9 @@ std::optional<std::string> read_whole_file(const std::string& path) {
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
+            const int error = errno;
             ::close(fd);
-            return std::nullopt;
+            fail_read(path, error);
         }
         content.append(buffer, static_cast<std::size_t>(n));
     }
@@ -65,19 +77,12 @@ std::optional<std::string> read_whole_file(const std::string& path) {
     return content;
 }
 
-std::string_view trim(std::string_view text) {
-    const auto blank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r' || c == '\n';
-    };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
+std::string_view trim(std::string_view text) { return trim_unicode_space(text); }
 
 // The flat form: one "key: value" (or "key = value") per line, later lines winning.
 std::map<std::string, std::string> read_legacy_pairs(const std::string& content) {
     std::map<std::string, std::string> pairs;
-    const std::string text = drop_invalid_utf8(content);
+    const std::string text = drop_invalid_utf8(without_byte_order_mark(content));
     for (std::string_view raw : split_lines(text)) {
         const std::string_view line = trim(raw);
         if (line.empty() || line.front() == '#') continue;
@@ -105,6 +110,19 @@ void write_all(int fd, const std::string& data, const fs::path& path) {
     }
 }
 
+// The replacement belongs to whoever owned the file before: a host run once with sudo
+// must not leave a config.ini that its real owner can no longer read. Without the right
+// to give the file away, keeping at least the group is tried; failing both, it stays ours.
+void take_owner_of(int fd, const fs::path& target) {
+    struct stat old_file {};
+    if (::stat(target.c_str(), &old_file) != 0) return;
+    struct stat new_file {};
+    if (::fstat(fd, &new_file) != 0) return;
+    if (old_file.st_uid == new_file.st_uid && old_file.st_gid == new_file.st_gid) return;
+    if (::fchown(fd, old_file.st_uid, old_file.st_gid) == 0) return;
+    [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), old_file.st_gid);
+}
+
 // Writes `data` next to `target`, flushes it to disk and renames it over `target`, so a
 // crash or a full disk leaves either the old file or the new one, never a truncated one.
 // The file holds credentials: it is readable by its owner only.
@@ -116,6 +134,8 @@ void replace_file_atomically(const fs::path& target, const std::string& data) {
     const fs::path temp(temp_name);
     int open_fd = fd;
     try {
+        take_owner_of(fd, target);
+        // After the change of owner, which may clear mode bits of its own.
         if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) fail_save("cannot set the mode of", temp, errno);
         write_all(fd, data, temp);
         if (::fsync(fd) != 0) fail_save("cannot flush", temp, errno);
@@ -139,6 +159,56 @@ void replace_file_atomically(const fs::path& target, const std::string& data) {
     }
 }
 
+std::string shown(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
+[[noreturn]] void refuse(const std::string& what, const std::string& text, const char* why) {
+    throw std::invalid_argument("config.ini cannot hold the " + what + " " + shown(text) + ": " +
+                                why);
+}
+
+bool has_line_break(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// What the reader would take for something else, or not read back at all.
+void check_section_name(const std::string& sec) {
+    if (sec.empty()) refuse("section name", sec, "it is empty");
+    if (has_line_break(sec)) refuse("section name", sec, "it holds a line break");
+    if (sec.find(']') != std::string::npos) refuse("section name", sec, "it holds \"]\"");
+    if (!is_valid_utf8(sec)) refuse("section name", sec, "it is not valid UTF-8");
+}
+
+void check_key(const std::string& key) {
+    if (key.empty()) refuse("key", key, "it is empty");
+    if (has_line_break(key)) refuse("key", key, "it holds a line break");
+    if (key.find_first_of("=:") != std::string::npos) {
+        refuse("key", key, "it holds \"=\" or \":\"");
+    }
+    if (key.front() == '#' || key.front() == ';' || key.front() == '[') {
+        refuse("key", key, "it begins with \"#\", \";\" or \"[\"");
+    }
+    if (!is_valid_utf8(key)) refuse("key", key, "it is not valid UTF-8");
+    if (trim_unicode_space(key).size() != key.size()) {
+        refuse("key", key, "it has white space around it");
+    }
+}
+
+void check_stored_value(const std::string& key, const std::string& stored) {
+    if (!is_valid_utf8(stored)) refuse("value of", key, "it is not valid UTF-8");
+}
+
 }  // namespace
 
 bool is_secret_key(const std::string& key) {
@@ -149,8 +219,7 @@ bool is_secret_key(const std::string& key) {
 }
 
 IniStore::IniStore(std::string path_) : path(std::move(path_)) {
-    const std::optional<std::string> content = read_whole_file(path);
-    if (content) {
+    if (const std::optional<std::string> content = read_whole_file(path)) {
         try {
             cfg = parse_ini(*content, path);
         } catch (const MissingSectionHeaderError&) {
@@ -206,20 +275,31 @@ std::string IniStore::get(const std::string& sec, const std::string& key,
     return is_secret_key(key) ? decrypt_value(value) : value;
 }
 
+// Nothing is stored that the next load could not read back, so a refused entry is an
+// error here and not a config.ini that no engine can load.
 void IniStore::set(const std::string& sec, const std::string& key, const std::string& val) {
-    cfg.add_section(sec);
-    store(sec, key, val);
+    bulk_set(sec, {{key, val}});
 }
 
 void IniStore::bulk_set(const std::string& sec,
                         const std::vector<std::pair<std::string, std::string>>& mapping) {
+    check_section_name(sec);
+    std::vector<std::string> stored;
+    stored.reserve(mapping.size());
+    for (const auto& [key, val] : mapping) {
+        check_key(key);
+        stored.push_back(stored_form(key, val));
+        check_stored_value(key, stored.back());
+    }
     cfg.add_section(sec);
-    for (const auto& [key, val] : mapping) store(sec, key, val);
+    for (std::size_t i = 0; i < mapping.size(); ++i) cfg.set(sec, mapping[i].first, stored[i]);
 }
 
-void IniStore::store(const std::string& sec, const std::string& key, const std::string& val) {
+// A secret is scrambled, which also drops the bytes that are not UTF-8; a value already in
+// the scrambled form is stored as given.
+std::string IniStore::stored_form(const std::string& key, const std::string& val) {
     const bool scramble = is_secret_key(key) && !val.empty() && val.rfind(ENC_PREFIX, 0) != 0;
-    cfg.set(sec, key, scramble ? encrypt_value(val) : val);
+    return scramble ? encrypt_value(val) : val;
 }
 
 void IniStore::save() const {

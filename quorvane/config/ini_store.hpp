@@ -13,8 +13,11 @@ namespace quorvane {
 // True when the lower-cased key contains "pasw", "password" or "enable".
 bool is_secret_key(const std::string& key);
 
-// Reading errors of the file (IniParseError, see ini_format.hpp) and errors of saving
-// (std::filesystem::filesystem_error) reach the caller.
+// Reading errors of the file (IniParseError, see ini_format.hpp), a file that exists but
+// cannot be read and errors of saving (std::filesystem::filesystem_error) reach the
+// caller; only a missing file counts as absent. `set` and `bulk_set` raise
+// std::invalid_argument for a section, key or value that config.ini could not read back,
+// and then store nothing.
 class IniStore {
   public:
     explicit IniStore(std::string path);
@@ -33,7 +36,7 @@ class IniStore {
     void convert_legacy(const std::string& content);
     void fill_in_defaults();
     void migrate_old_address_key();
-    void store(const std::string& sec, const std::string& key, const std::string& val);
+    static std::string stored_form(const std::string& key, const std::string& val);
 };
 
 }  // namespace quorvane

@@ -27,12 +27,10 @@ bool exceeds_max_sleep(const std::string& digits) {
 
 }  // namespace
 
+// Unicode white space: a no-break space pasted after "sleep_5" still makes a pause,
+// rather than a command sent to the device.
 std::string strip_whitespace(const std::string& text) {
-    static constexpr const char* ws = " \t\n\r\f\v";
-    const auto first = text.find_first_not_of(ws);
-    if (first == std::string::npos) return "";
-    const auto last = text.find_last_not_of(ws);
-    return text.substr(first, last - first + 1);
+    return std::string(trim_unicode_space(text));
 }
 
 SpecialCmdResult classify_command(const std::string& cmd, std::string* rejected_secs) {

@@ -21,6 +21,7 @@ struct SpecialCmdResult {
 // longer than MAX_SLEEP_SECS, rejected_secs receives its value as decimal digits.
 SpecialCmdResult classify_command(const std::string& cmd, std::string* rejected_secs);
 
+// The text without Unicode white space at either end.
 std::string strip_whitespace(const std::string& text);
 
 }  // namespace quorvane

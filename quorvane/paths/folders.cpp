@@ -1,10 +1,12 @@
-#include <cctype>
-#include <climits>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
 #include "quorvane/paths/paths.hpp"
 
@@ -40,26 +42,30 @@ std::string without_run_tags(std::string name) {
     return out;
 }
 
-// Reads a run number the way a lenient integer conversion does: blanks around it, an
-// optional sign, then decimal digits only. Numbers beyond int are not run numbers we
-// could ever produce, so they are skipped like any other unreadable name.
-std::optional<int> parse_run_number(std::string_view text) {
-    const auto is_blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)); };
-    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty()) return std::nullopt;
-    long long value = 0;
-    for (const char c : text) {
+// The rest of a run folder's name as a number: decimal digits and nothing else (no sign,
+// no blanks), without its leading zeros. Kept as digits so that no number is too large.
+std::optional<std::string> run_number_digits(std::string_view rest) {
+    if (rest.empty()) return std::nullopt;
+    for (const char c : rest) {
         if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-        if (value > INT_MAX) return std::nullopt;
     }
-    return static_cast<int>(negative ? -value : value);
+    const std::size_t first = rest.find_first_not_of('0');
+    return std::string(first == std::string_view::npos ? "0" : rest.substr(first));
+}
+
+bool numerically_less(const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
+std::string plus_one(std::string digits) {
+    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+        if (*it != '9') {
+            ++*it;
+            return digits;
+        }
+        *it = '0';
+    }
+    return "1" + digits;
 }
 
 }  // namespace
@@ -69,26 +75,43 @@ std::string ensure_dir(const std::string& path) {
     return path;
 }
 
-std::string today_data_dir() { return ensure_dir(dated_folder(local_now())); }
+std::string today_data_dir() {
+    require_loaded();
+    return ensure_dir(dated_folder(local_now()));
+}
 
-int next_run_number(const std::string& dated_dir) {
-    std::optional<int> highest;
+std::string next_run_number(const std::string& dated_dir) {
+    std::optional<std::string> highest;
     for (const fs::directory_entry& entry : fs::directory_iterator(dated_dir)) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("RUN", 0) != 0) continue;
         std::error_code ec;
         if (!entry.is_directory(ec)) continue;
-        const std::optional<int> number = parse_run_number(without_run_tags(name));
-        if (number && (!highest || *number > *highest)) highest = number;
+        std::optional<std::string> number = run_number_digits(without_run_tags(name));
+        if (number && (!highest || numerically_less(*highest, *number)))
+            highest = std::move(number);
     }
-    return highest ? *highest + 1 : 1;
+    return highest ? plus_one(*highest) : "1";
+}
+
+RunFolder create_run_folder(const std::string& dated_dir) {
+    // Every failed attempt passes a name that exists, so the numbers run out of taken
+    // names long before they could run out of anything else.
+    for (std::string number = next_run_number(dated_dir);; number = plus_one(number)) {
+        const std::string run_id = "RUN" + number;
+        const fs::path folder = fs::path(dated_dir) / run_id;
+        if (::mkdir(folder.c_str(), 0777) == 0) return {run_id, folder.string()};
+        if (errno != EEXIST) {
+            throw fs::filesystem_error("cannot create the run folder", folder,
+                                       std::error_code(errno, std::generic_category()));
+        }
+    }
 }
 
 RunFolder allocate_run_folder() {
+    require_loaded();
     ensure_dir(CONFD);
-    const std::string dated = ensure_dir(dated_folder(local_now()));
-    const std::string run_id = "RUN" + std::to_string(next_run_number(dated));
-    return {run_id, ensure_dir((fs::path(dated) / run_id).string())};
+    return create_run_folder(ensure_dir(dated_folder(local_now())));
 }
 
 }  // namespace quorvane

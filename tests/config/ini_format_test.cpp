@@ -103,12 +103,42 @@ TEST(IniRead, ErrorsNameTheFileTheLineAndTheProblem) {
 
 TEST(IniRead, SameKeyInTwoSectionsIsFine) { EXPECT_NO_THROW(parse("[A]\nk = 1\n[B]\nk = 2\n")); }
 
-TEST(IniRead, FirstEntryWithoutHeaderMeansLegacyForm) {
-    EXPECT_THROW(parse("# comment\n\nWlcIpaddr: 10.1.1.5\n[WLC]\n"), MissingSectionHeaderError);
-    EXPECT_THROW(parse("\xEF\xBB\xBF[WLC]\n"), MissingSectionHeaderError);  // byte-order mark
-    EXPECT_THROW(parse("   [WLC]x\n"), MissingSectionHeaderError);
+TEST(IniRead, FirstEntryWithoutHeaderMeansLegacyFormWhateverTheTextAboveIt) {
+    for (const char* legacy : {"# comment\n\nWlcIpaddr: 10.1.1.5\n[WLC]\n", "   [WLC]x\n",
+                               "# Configuraci\xf3n\nWlcIpaddr: 10.1.1.5\n",
+                               "\xEF\xBB\xBF; \xff\nk: v\n", "\xc2\xa0\n\xff\n"}) {
+        EXPECT_THROW(parse(legacy), MissingSectionHeaderError) << legacy;
+    }
     EXPECT_NO_THROW(parse("   [WLC]\n"));
     EXPECT_NO_THROW(parse(""));
+    // Once the file is known to be INI, its comments must be UTF-8 like every other line.
+    expect_error("[S]\n# Configuraci\xf3n\n", 2, "not valid UTF-8");
+}
+
+TEST(IniRead, ByteOrderMarkIsSkipped) {
+    const IniDocument doc = parse("\xEF\xBB\xBF[WLC]\nwlc_ip = 10.1.1.1\n");
+    EXPECT_EQ(doc.sections(), std::vector<std::string>{"WLC"});
+    EXPECT_EQ(doc.get("WLC", "wlc_ip"), "10.1.1.1");
+    expect_error("[S]\n\xEF\xBB\xBF[T]\n", 2, "'\xEF\xBB\xBF[T]'");  // only at the very start
+}
+
+TEST(IniRead, UnicodeWhiteSpaceIsTrimmedAndCountsAsIndentation) {
+    // U+00A0 no-break space, U+3000 ideographic space, U+2003 em space.
+    const IniDocument doc = parse(
+        "\u3000[S]\u00a0\n\u00a0Key\u2003=\u00a0value\u3000\n\u00a0\u00a0more\u00a0\n"
+        "\u00a0# note\nnext = 1\n");
+    EXPECT_EQ(doc.sections(), std::vector<std::string>{"S"});
+    EXPECT_EQ(doc.get("S", "key"), "value\nmore");
+    EXPECT_EQ(doc.get("S", "next"), "1");
+}
+
+TEST(IniRead, KeysOfEveryScriptFoldToLowerCase) {
+    const IniDocument doc = parse("[S]\n\u00c4PFEL = 1\n\u03a3\u039f = 2\nWLC_IP = 3\n");
+    EXPECT_EQ(doc.get("S", "\u00e4pfel"), "1");
+    EXPECT_EQ(doc.get("S", "\u03c3\u03bf"), "2");
+    EXPECT_EQ(doc.get("S", "\u00c4pfel"), "1");
+    EXPECT_EQ(doc.all_sections()[0].entries[0].first, "\u00e4pfel");
+    expect_error("[S]\n\u00e4 = 1\n\u00c4 = 2\n", 3, "duplicate key '\u00e4'");
 }
 
 TEST(IniWrite, WrittenFormByteForByte) {

@@ -1,7 +1,13 @@
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <stdexcept>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +28,23 @@ unsigned file_mode(const std::string& path) {
     struct stat info {};
     ::stat(path.c_str(), &info);
     return info.st_mode & 07777;
+}
+
+// Runs `body` on a thread of its own without the capabilities that let root read any file,
+// so that file modes apply as they do to an ordinary user. Capabilities set through the
+// raw system call belong to the calling thread only.
+void as_ordinary_user(const std::function<void()>& body) {
+    std::thread([&] {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2]{};
+        if (::syscall(SYS_capget, &header, data) == 0) {
+            for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+                data[cap / 32].effective &= ~(1u << (cap % 32));
+            }
+            ::syscall(SYS_capset, &header, data);
+        }
+        body();
+    }).join();
 }
 
 class IniStoreTest : public ::testing::Test {
@@ -97,11 +120,118 @@ TEST_F(IniStoreTest, LegacyConversionDropsUndecodableBytes) {
     EXPECT_EQ(IniStore(path).get("WLC", "wlc_user"), "admin");
 }
 
-TEST_F(IniStoreTest, ByteOrderMarkSendsTheFileDownTheLegacyPath) {
-    write_config("\xEF\xBB\xBF[WLC]\nwlc_ip = 10.1.1.1\n");
+TEST_F(IniStoreTest, FormIsDecidedBeforeTheTextIsJudged) {
+    struct Case {
+        const char* content;
+        const char* wlc_ip;
+        const char* ap_pasw;
+    };
+    const Case cases[] = {
+        // A byte-order mark from a Windows editor: still INI, every section kept.
+        {"\xEF\xBB\xBF[WLC]\nwlc_ip = 10.1.1.1\n[AP]\nap_pasw = ENC::Ox0=\n", "10.1.1.1", "hi"},
+        // ...and still legacy, with the first key intact.
+        {"\xEF\xBB\xBFWlcIpaddr: 10.1.1.5\nap_pasw: p\n", "10.1.1.5", "p"},
+        // A Latin-1 comment above the first entry of a legacy file.
+        {"# Configuraci\xf3n\nWlcIpaddr: 10.1.1.5\n", "10.1.1.5", ""},
+        {"\xEF\xBB\xBF# Configuraci\xf3n\nWlcIpaddr: 10.1.1.6\n", "10.1.1.6", ""},
+        // Unicode blanks around legacy keys and values.
+        {"\u00a0WlcIpaddr\u00a0:\u3000 10.1.1.7\u00a0\n", "10.1.1.7", ""},
+    };
+    for (const Case& c : cases) {
+        write_config(c.content);
+        IniStore store(path);
+        EXPECT_EQ(store.get("WLC", "wlc_ip"), c.wlc_ip) << c.content;
+        EXPECT_EQ(store.get("AP", "ap_pasw"), c.ap_pasw) << c.content;
+    }
+}
+
+TEST_F(IniStoreTest, UnreadableFileIsAnErrorNamingItAndIsNeverReplaced) {
+    const std::string content = "[WLC]\nwlc_ip = 10.1.1.1\nwlc_pasw = secret\n";
+    write_config(content);
+    ::chmod(path.c_str(), 0);
+    std::string error;
+    as_ordinary_user([&] {
+        try {
+            IniStore store(path);
+        } catch (const fs::filesystem_error& e) {
+            error = e.what();
+        }
+    });
+    ::chmod(path.c_str(), 0600);
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+    EXPECT_EQ(read_file(path), content);
+
+    const std::string folder_in_place = folder / "other/config.ini";
+    fs::create_directories(folder_in_place);
+    try {
+        IniStore store(folder_in_place);
+        FAIL() << "a folder was taken for a missing file";
+    } catch (const fs::filesystem_error& e) {
+        EXPECT_NE(std::string(e.what()).find("cannot read the configuration file"),
+                  std::string::npos)
+            << e.what();
+        EXPECT_EQ(e.path1(), folder_in_place);
+    }
+    EXPECT_TRUE(fs::is_empty(folder_in_place));
+}
+
+TEST_F(IniStoreTest, SaveKeepsTheOwnerAndGroupOfTheFile) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+    write_config("[WLC]\n[AP]\n[FTP]\nscp_port = 22\n");
+    ASSERT_EQ(::chown(path.c_str(), 4242, 4343), 0);
     IniStore store(path);
-    EXPECT_EQ(store.get("WLC", "wlc_ip"), "");
-    EXPECT_EQ(read_file(path).rfind("[WLC]\nwlcipaddr", 0), std::string::npos);
+    store.set("WLC", "wlc_ip", "10.1.1.1");
+    store.save();
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 4242u);
+    EXPECT_EQ(info.st_gid, 4343u);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+TEST_F(IniStoreTest, SetRefusesWhatCouldNotBeReadBack) {
+    struct Case {
+        std::string sec, key, val;
+    };
+    const Case refused[] = {
+        {"WLC", "", "v"},
+        {"WLC", "note\nx", "v"},
+        {"WLC", "a\rb", "v"},
+        {"WLC", "a=b", "v"},
+        {"WLC", "a:b", "v"},
+        {"WLC", "#k", "v"},
+        {"WLC", ";k", "v"},
+        {"WLC", "[k", "v"},
+        {"WLC", " k", "v"},
+        {"WLC", "k\t", "v"},
+        {"WLC", "k\u00a0", "v"},
+        {"WLC", "k\xff", "v"},
+        {"", "k", "v"},
+        {"A]B", "k", "v"},
+        {"A\nB", "k", "v"},
+        {"WLC", "k", "bad \xff"},
+        {"AP", "ap_pasw", "ENC::\xff"},
+    };
+    IniStore store(path);
+    const IniDocument before = store.cfg;
+    for (const Case& c : refused) {
+        EXPECT_THROW(store.set(c.sec, c.key, c.val), std::invalid_argument)
+            << c.sec << "/" << c.key;
+        EXPECT_THROW(store.bulk_set(c.sec, {{"fine", "1"}, {c.key, c.val}}), std::invalid_argument);
+    }
+    EXPECT_EQ(write_ini(store.cfg), write_ini(before));  // nothing half-stored
+
+    const Case accepted[] = {
+        {"WLC", "inner blank", "v"}, {"WLC", "k#;[", " v ; # "}, {"A[B", "k", "line\nbreak"},
+        {"AP", "ap_pasw", "p\xff"},  {"DEFAULT", "shared", "x"}, {"WLC", "\u00c4", "\u00e4"},
+    };
+    for (const Case& c : accepted) EXPECT_NO_THROW(store.set(c.sec, c.key, c.val)) << c.key;
+    store.save();
+    IniStore again(path);
+    EXPECT_EQ(again.get("A[B", "k"), "line\nbreak");
+    EXPECT_EQ(again.get("AP", "ap_pasw"), "p");
+    EXPECT_EQ(again.get("WLC", "\u00e4"), "\u00e4");
 }
 
 TEST_F(IniStoreTest, OldAddressKeyMovesInWlcOnly) {

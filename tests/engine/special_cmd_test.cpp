@@ -43,6 +43,16 @@ TEST(ClassifyCommand, ConfirmationFormNeedsFiveCharacters) {
     EXPECT_EQ(classify_command("%   %", nullptr), confirm(""));
 }
 
+TEST(ClassifyCommand, SurroundingUnicodeWhiteSpaceIsRemoved) {
+    // U+00A0 no-break space, U+3000 ideographic space, U+2003 em space, U+0085 next line.
+    EXPECT_EQ(classify_command("sleep_5\u00a0", nullptr), pause(5));
+    EXPECT_EQ(classify_command("\u3000Pause(7)\u2003", nullptr), pause(7));
+    EXPECT_EQ(classify_command("\u00a0show version\u0085", nullptr), plain("show version"));
+    EXPECT_EQ(classify_command("%\u00a0reload\u3000%", nullptr), confirm("reload"));
+    EXPECT_EQ(classify_command("sleep_\u00a05", nullptr), plain("sleep_\u00a05"));
+    EXPECT_EQ(classify_command("\xa0show\xa0", nullptr), plain("\xa0show\xa0"));  // not UTF-8
+}
+
 TEST(ClassifyCommand, OverlongPauseIsRejectedWithItsValue) {
     std::string rejected;
     EXPECT_EQ(classify_command("sleep_3601", &rejected), pause(0));

@@ -104,6 +104,18 @@ TEST_F(WlcRunTest, BlankOverrideFallsBackToTheSharedList) {
     EXPECT_EQ(session->count("send_command(show clock, 120)"), 1);
 }
 
+TEST_F(WlcRunTest, OverrideLinesLoseSurroundingUnicodeWhiteSpace) {
+    write_config("[WLC]\nwlc_ip = 10.9.9.1\n[WLC_CMDS]\n");
+    auto session = factory.succeed_next();
+    auto engine = make_engine();
+    engine->ini.cfg.set("WLC_CMDS", "cmds", "sleep_5\u00a0\n\u3000\n\u2003show clock\u00a0");
+    engine->run_wlc_cmds({"show version"});
+    EXPECT_THAT(logs, Contains("[WLC] [WLC] using per-WLC override (2 cmds)"));
+    EXPECT_THAT(clock->sleep_seconds(), ElementsAre(5));
+    EXPECT_THAT(session->calls(), ElementsAre("send_command(term len 0, none)",
+                                              "send_command(show clock, 120)", "disconnect()"));
+}
+
 TEST_F(WlcRunTest, PausesAreSleptInChunksWithStillWaitingLines) {
     write_config("[WLC]\nwlc_ip = 10.9.9.1\n");
     auto session = factory.succeed_next();

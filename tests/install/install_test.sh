@@ -27,21 +27,25 @@ fi
 "$cmake" --build "$work/build" > "$work/build.log" 2>&1 ||
     { cat "$work/build.log"; fail "building the consumer failed"; }
 
-output=$(QUORVANE_BASE_DIR="$work/base" "$work/build/consumer") || fail "the consumer failed"
+output=$(QUORVANE_BASE_DIR="$work/base" QUORVANE_DIAGNOSTICS=stderr "$work/build/consumer" 2>"$work/stderr") ||
+    fail "the consumer failed"
+load_line=$(sed -n 1p "$work/stderr")
 echo "$output"
 
-load_line=$(sed -n 1p <<< "$output")
 [[ $load_line == ">>> LOADED Quorvane FROM: $prefix/"*libquorvane.so* ]] ||
     fail "unexpected load line: $load_line"
 # "secret" masked with the fixed key and base64-encoded.
-[[ $(sed -n 2p <<< "$output") == "ENC::IBEMAAA5" ]] || fail "unexpected scrambled value"
+[[ $(sed -n 1p <<< "$output") == "ENC::IBEMAAA5" ]] || fail "unexpected scrambled value"
+[[ $(sed -n 2p <<< "$output") == "engine: RUN1" ]] || fail "the engine was not constructed"
 [[ -d $work/base/confd && -d $work/base/data ]] || fail "the load did not create confd and data"
 
-# A base directory that cannot be created fails the load with a message saying why.
-if errors=$(QUORVANE_BASE_DIR=/proc/quorvane-cannot-exist "$work/build/consumer" 2>&1); then
-    fail "the load succeeded without its folders"
-fi
-grep -q "Quorvane cannot be loaded: cannot create the folder /proc/quorvane-cannot-exist/confd" \
-    <<< "$errors" || { echo "$errors"; fail "no clear message for a failed load"; }
+# A base directory that cannot be created does not stop the host: the load says why on
+# standard error, and constructing an engine raises that reason.
+reason="Quorvane cannot be loaded: cannot create the folder /proc/quorvane-cannot-exist/confd"
+output=$(QUORVANE_BASE_DIR=/proc/quorvane-cannot-exist QUORVANE_DIAGNOSTICS=stderr \
+    "$work/build/consumer" 2>"$work/stderr") || fail "a failed load ended the host"
+grep -q "^$reason" "$work/stderr" || { cat "$work/stderr"; fail "no reason on standard error"; }
+[[ $(sed -n 2p <<< "$output") == "engine: $reason"*"QUORVANE_BASE_DIR"* ]] ||
+    { echo "$output"; fail "the engine did not raise the load failure"; }
 
 echo "install test: passed"

@@ -1,5 +1,6 @@
 #include <ctime>
 #include <filesystem>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ using test_support::write_file;
 
 TEST(NextRunNumber, EmptyFolderStartsAtOne) {
     TempFolder dated;
-    EXPECT_EQ(next_run_number(dated.path().string()), 1);
+    EXPECT_EQ(next_run_number(dated.path().string()), "1");
 }
 
 TEST(NextRunNumber, CountsFoldersOnlyAndSkipsUnreadableNames) {
@@ -24,32 +25,56 @@ TEST(NextRunNumber, CountsFoldersOnlyAndSkipsUnreadableNames) {
         fs::create_directory(dated.path() / name);
     }
     write_file(dated / "RUN11", "a file, not a run");
-    EXPECT_EQ(next_run_number(dated.path().string()), 11);
+    EXPECT_EQ(next_run_number(dated.path().string()), "11");
 }
 
 TEST(NextRunNumber, PrefixIsCaseSensitive) {
     TempFolder dated;
     fs::create_directory(dated.path() / "run5");
     fs::create_directory(dated.path() / "Run6");
-    EXPECT_EQ(next_run_number(dated.path().string()), 1);
+    EXPECT_EQ(next_run_number(dated.path().string()), "1");
 }
 
 TEST(NextRunNumber, EveryRunTagIsRemovedBeforeReading) {
     TempFolder dated;
     fs::create_directory(dated.path() / "RUN1RUN2");  // reads as 12
     fs::create_directory(dated.path() / "RUN3");
-    EXPECT_EQ(next_run_number(dated.path().string()), 13);
+    EXPECT_EQ(next_run_number(dated.path().string()), "13");
 }
 
-TEST(NextRunNumber, NumbersReadLikeALenientIntegerConversion) {
+TEST(NextRunNumber, OnlyDecimalDigitsCountAndNoNumberWraps) {
+    struct Case {
+        std::vector<const char*> folders;
+        const char* next;
+    };
+    const Case cases[] = {
+        {{"RUN 7 ", "RUN+8", "RUN-5", "RUN1_0", "RUN3a", "RUN\u0663", "RUN009"}, "10"},
+        {{"RUN-5"}, "1"},
+        {{"RUN0"}, "1"},
+        {{"RUN2147483647", "RUN12"}, "2147483648"},
+        {{"RUN9223372036854775807"}, "9223372036854775808"},
+        {{"RUN99999999999999999999999", "RUN123"}, "100000000000000000000000"},
+        {{"RUN0000000000000000000000000042"}, "43"},
+    };
+    for (const Case& c : cases) {
+        TempFolder dated;
+        for (const char* name : c.folders) fs::create_directory(dated.path() / name);
+        EXPECT_EQ(next_run_number(dated.path().string()), c.next) << c.folders.front();
+    }
+}
+
+TEST(CreateRunFolder, TakenNamesAreSkippedNeverShared) {
     TempFolder dated;
-    fs::create_directory(dated.path() / "RUN 7 ");
-    fs::create_directory(dated.path() / "RUN+8");
-    fs::create_directory(dated.path() / "RUN009");
-    fs::create_directory(dated.path() / "RUN1_0");          // not decimal here
-    fs::create_directory(dated.path() / "RUN99999999999");  // beyond any run we make
-    fs::create_directory(dated.path() / "RUN3a");
-    EXPECT_EQ(next_run_number(dated.path().string()), 10);
+    for (const char* name : {"RUN1", "RUN2", "RUN10"}) fs::create_directory(dated.path() / name);
+    write_file(dated / "RUN11", "a file, not a run");
+    const RunFolder run = create_run_folder(dated.path().string());
+    EXPECT_EQ(run.run_id, "RUN12");
+    EXPECT_EQ(run.data_dir, (dated / "RUN12").string());
+    EXPECT_TRUE(fs::is_directory(run.data_dir));
+    EXPECT_EQ(create_run_folder(dated.path().string()).run_id, "RUN13");
+
+    fs::create_directory(dated.path() / "RUN2147483647");
+    EXPECT_EQ(create_run_folder(dated.path().string()).run_id, "RUN2147483648");
 }
 
 TEST(NextRunNumber, MissingFolderIsAnError) {
@@ -79,7 +104,7 @@ TEST(RunFolders, AllocationNumbersOnFromTheExistingRuns) {
     EXPECT_EQ(fs::path(first.data_dir).parent_path().string(), expected_dated_folder());
 
     const RunFolder second = allocate_run_folder();
-    const int first_number = std::stoi(first.run_id.substr(3));
+    const long long first_number = std::stoll(first.run_id.substr(3));
     EXPECT_EQ(second.run_id, "RUN" + std::to_string(first_number + 1));
 }
 
