@@ -4,6 +4,7 @@
 //          against the device-bound ideal, and each AP's time beyond its device time
 //          (median, p99)
 //   scale  5000 APs without delay: completion, peak RSS with 500 sessions open at once
+//          (each AP's list ends with a 1 s pause so that the sessions pile up)
 // Run through tests/isolated.sh (the engine writes below its base directory):
 //   tests/isolated.sh build/default/bench/poller/poller_bench [delay|scale]
 
@@ -157,7 +158,8 @@ struct RunFigures {
     std::vector<double> per_ap_seconds;
 };
 
-RunFigures poll(const fleetsim::Fleet& fleet, int port) {
+RunFigures poll(const fleetsim::Fleet& fleet, int port,
+                const std::vector<std::string>& cmds = kCommands) {
     const quorvane::ApRows rows = rows_of(fleet);
     std::atomic<int> open{0}, peak{0};
     std::mutex mutex;
@@ -187,7 +189,7 @@ RunFigures poll(const fleetsim::Fleet& fleet, int port) {
                         {{"ap_user", "apadmin"}, {"ap_pasw", "appass"}, {"ap_enable", "apenable"}});
 
     const auto start = Clock::now();
-    const auto [ok, failed] = engine.run_ap_poller(rows, "AP", kCommands);
+    const auto [ok, failed] = engine.run_ap_poller(rows, "AP", cmds);
     RunFigures figures;
     figures.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     figures.success = ok;
@@ -252,8 +254,12 @@ void scale_benchmark(const fs::path& folder) {
     constexpr int kAps = 5000;
     const fleetsim::Fleet fleet = fleet_of(kAps, 0);
     FleetProcess sim(fleet, folder);
-    const RunFigures f = poll(fleet, sim.port());
-    std::printf("scale: %d APs, %d workers, no delay, %zu commands per AP\n", kAps,
+    // A closing pause keeps each session open long enough for the pool to hold all of
+    // its sessions at once.
+    std::vector<std::string> cmds = kCommands;
+    cmds.push_back("sleep_1");
+    const RunFigures f = poll(fleet, sim.port(), cmds);
+    std::printf("scale: %d APs, %d workers, no delay, %zu commands and a 1 s pause per AP\n", kAps,
                 quorvane::compute_max_workers(kAps), kCommands.size());
     std::printf("  success %d, failed %d, wall %.1f s, peak sessions at once %d\n", f.success,
                 f.failed, f.seconds, f.peak_sessions);
