@@ -110,7 +110,8 @@ PollRun run_poll(const std::vector<std::string>& args, const std::filesystem::pa
 std::vector<nlohmann::ordered_json> json_lines(const std::string& out) {
     std::vector<nlohmann::ordered_json> lines;
     std::istringstream in(out);
-    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::ordered_json::parse(line));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(nlohmann::ordered_json::parse(line));
     return lines;
 }
 
