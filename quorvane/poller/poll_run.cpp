@@ -50,8 +50,8 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
                                             std::vector<std::string> ap_cmds,
                                             const std::string& ap_mode) {
     if (ap_mode == "AP Image Download" && ap_cmds.empty()) ap_cmds = _build_image_download_cmd();
-    _log(SecretMask(ini).apply("[AP] Mode=" + ap_mode +
-                               " | Commands to run: " + quoted_list(ap_cmds)));
+    const SecretMask mask(ini);
+    _log(mask.apply("[AP] Mode=" + ap_mode + " | Commands to run: " + quoted_list(ap_cmds)));
     const int n = static_cast<int>(ap_rows.size());
     const int workers = compute_max_workers(n);
     _log("ApFilteredCnt=" + std::to_string(n) + " -> MAX_WORKERS=" + std::to_string(workers));
@@ -114,7 +114,8 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
             try {
                 result = finished->take();
             } catch (const std::exception& e) {
-                _log("[AP] task exception: " + std::string(e.what()));
+                const std::string error = mask.apply(e.what());
+                _log("[AP] task exception: " + error);
                 const int index = static_cast<int>(finished->index);
                 ++taken;
                 ++failed;
@@ -122,8 +123,7 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
                 if (ap_update_cb) {
                     try {
                         const ApRow& row = *ap_rows[index];
-                        ap_update_cb(index, row.ip, row.model, "Failed: " + std::string(e.what()),
-                                     row.name, "");
+                        ap_update_cb(index, row.ip, row.model, "Failed: " + error, row.name, "");
                     } catch (const std::exception&) {
                     }
                 }

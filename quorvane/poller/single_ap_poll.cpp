@@ -114,9 +114,11 @@ PollResult Quorvane::_poll_one_ap(int idx, const ApRowPtr& ap, const std::string
     const SecretMask mask(ini);
     DeviceSessionPtr session;
     try {
-        _log("[AP] (" + std::to_string(idx + 1) + ") Connecting " + ap->ip + " (" + ap->name +
-             ") " + ap->model + " ...");
-        if (!probe_port(ap->ip, 5)) _log("[AP] " + ap->ip + " SSH check slow, trying anyway...");
+        _log(mask.apply("[AP] (" + std::to_string(idx + 1) + ") Connecting " + ap->ip + " (" +
+                        ap->name + ") " + ap->model + " ..."));
+        if (!probe_port(ap->ip, 5)) {
+            _log(mask.apply("[AP] " + ap->ip + " SSH check slow, trying anyway..."));
+        }
         const DeviceParams params = _ap_connect_params(ap->ip, ap->model);
         for (int attempt = 0; attempt < kConnectAttempts && !session; ++attempt) {
             if (stop_requested()) return ends(ap->model, "Cancelled");

@@ -1,0 +1,217 @@
+// quorvane aps poll, run as a user would run it: JSON lines, the retry file, Ctrl-C.
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "fleetsim/simulator.hpp"
+#include "tests/support/temp_folder.hpp"
+
+extern char** environ;
+
+namespace {
+
+using ::testing::HasSubstr;
+
+std::string read_text(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The program with its own base directory, standard output and error read apart. When
+// `interrupt_after_lines` is set, SIGINT is sent once that many lines reached standard
+// output.
+struct PollRun {
+    int status = -1;
+    std::string out, err;
+    std::chrono::duration<double> after_interrupt{0};
+};
+
+PollRun run_poll(const std::vector<std::string>& args, const std::filesystem::path& base,
+                 int interrupt_after_lines = 0) {
+    int out_pipe[2], err_pipe[2];
+    if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+    std::vector<std::string> argv_text = {QUORVANE_CLI_PATH, "aps", "poll"};
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_text) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env_text = {"QUORVANE_BASE_DIR=" + base.string()};
+    for (char** e = environ; *e; ++e) {
+        if (std::string(*e).rfind("QUORVANE_BASE_DIR=", 0) != 0) env_text.push_back(*e);
+    }
+    std::vector<char*> envp;
+    for (auto& e : env_text) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned =
+        posix_spawn(&pid, QUORVANE_CLI_PATH, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    PollRun run;
+    if (spawned != 0) return run;
+
+    std::chrono::steady_clock::time_point interrupted_at;
+    bool interrupted = false;
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    int open_streams = 2;
+    while (open_streams > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (::poll(fds, 2, 200) <= 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+            char buf[4096];
+            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_streams;
+                continue;
+            }
+            (i == 0 ? run.out : run.err).append(buf, static_cast<std::size_t>(n));
+        }
+        const auto lines = std::count(run.out.begin(), run.out.end(), '\n');
+        if (interrupt_after_lines > 0 && !interrupted && lines >= interrupt_after_lines) {
+            interrupted = true;
+            interrupted_at = std::chrono::steady_clock::now();
+            kill(pid, SIGINT);
+        }
+    }
+    if (open_streams > 0) kill(pid, SIGKILL);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    if (interrupted) run.after_interrupt = std::chrono::steady_clock::now() - interrupted_at;
+    return run;
+}
+
+// Ordered, so that the test sees the keys in the order they were printed.
+std::vector<nlohmann::ordered_json> json_lines(const std::string& out) {
+    std::vector<nlohmann::ordered_json> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(nlohmann::ordered_json::parse(line));
+    return lines;
+}
+
+class ApsPollCli : public ::testing::Test {
+  protected:
+    test_support::TempFolder base;
+};
+
+TEST_F(ApsPollCli, SimulatedPollPrintsJsonLinesAndARetryFileThatRetriesTheFailures) {
+    const PollRun first = run_poll({"--simulate", "--json", "show clock"}, base.path());
+    ASSERT_EQ(first.status, 1) << first.err;
+    const auto lines = json_lines(first.out);  // throws on anything that is not JSON
+    ASSERT_GE(lines.size(), 3u);
+    const auto& summary = lines.back()["summary"];
+    const int failed = summary["failed"];
+    const int succeeded = summary["success"];
+    EXPECT_GT(failed, 0);
+    EXPECT_GT(succeeded, 0);
+    EXPECT_EQ(lines.size(), static_cast<std::size_t>(failed + succeeded + 1));
+    std::set<std::string> failed_ips;
+    std::set<int> indices;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        const auto& ap = lines[i];
+        std::vector<std::string> keys;
+        for (const auto& [key, value] : ap.items()) keys.push_back(key);
+        EXPECT_THAT(keys, ::testing::ElementsAre("index", "ip", "model", "status", "name", "wlc_ip",
+                                                 "log"));
+        EXPECT_TRUE(indices.insert(ap["index"].get<int>()).second);
+        if (ap["status"] == "Success") {
+            EXPECT_THAT(read_text(ap["log"].get<std::string>()), HasSubstr("<run timestamp="));
+        } else {
+            failed_ips.insert(ap["ip"].get<std::string>());
+        }
+    }
+    const std::string run_dir = summary["run_dir"];
+    const std::string retry_file = run_dir + "/failed_aps.json";
+    const auto retry = nlohmann::json::parse(read_text(retry_file));
+    std::set<std::string> listed;
+    for (const auto& ap : retry["aps"]) listed.insert(ap["ip"].get<std::string>());
+    EXPECT_EQ(listed, failed_ips);
+    EXPECT_THAT(first.err, HasSubstr("quorvane aps poll --aps " + retry_file));
+
+    test_support::TempFolder second_base;
+    const PollRun second =
+        run_poll({"--simulate", "--json", "--aps", retry_file, "show clock"}, second_base.path());
+    const auto again = json_lines(second.out);
+    std::set<std::string> polled;
+    for (std::size_t i = 0; i + 1 < again.size(); ++i) polled.insert(again[i]["ip"]);
+    EXPECT_EQ(polled, failed_ips);
+}
+
+TEST_F(ApsPollCli, FirstCtrlCWindsTheRunDownAndExitsWith130) {
+    fleetsim::Fleet fleet = fleetsim::default_fleet(60);
+    nlohmann::json aps = nlohmann::json::array();
+    for (auto& device : fleet.devices) {
+        if (device.kind != fleetsim::DeviceKind::access_point) continue;
+        device.faults.delay_ms = 150;
+        aps.push_back({{"name", device.hostname},
+                       {"model", device.model},
+                       {"ip", device.address},
+                       {"site_tag", ""},
+                       {"wlc_ip", device.controller}});
+    }
+    fleetsim::Options options;
+    options.max_seconds = 120;
+    options.state_dir = base.path() / "fleetsim";
+    fleetsim::Simulator sim(fleet, options);
+    sim.start();
+    std::filesystem::create_directories(base.path() / "confd");
+    std::ofstream(base.path() / "confd" / "config.ini")
+        << "[AP]\nap_user = apadmin\nap_pasw = appass\nap_enable = apenable\n";
+    const auto list = base.path() / "aps.json";
+    std::ofstream(list) << nlohmann::json({{"aps", aps}}).dump();
+
+    const PollRun run = run_poll({"--ssh-port", std::to_string(sim.port()), "--json", "--aps",
+                                  list.string(), "show clock", "show boot", "show flash"},
+                                 base.path(), 3);
+    EXPECT_EQ(run.status, 130) << run.err;
+    EXPECT_LT(run.after_interrupt, std::chrono::seconds(10));
+    EXPECT_THAT(run.err, HasSubstr("stopped by Ctrl-C after "));
+    const auto lines = json_lines(run.out);
+    EXPECT_LT(lines.size(), 60u);
+    EXPECT_TRUE(lines.back().contains("summary"));
+    int logged_in = 0;
+    for (const auto& ap : aps) logged_in += sim.state(ap["ip"]).logins > 0;
+    EXPECT_LT(logged_in, 60);
+}
+
+TEST(ApsPollCliUsage, ConflictingOrIncompleteOptionsExitWithTwo) {
+    test_support::TempFolder base;
+    const std::vector<std::vector<std::string>> cases = {
+        {"--aps", "x.json", "--site-tag", "ST"},
+        {"--bogus"},
+        {"--cmds"},
+        {"--device", ""},
+        {"--aps", (base.path() / "missing.json").string()},
+    };
+    for (const auto& args : cases) {
+        EXPECT_EQ(run_poll(args, base.path()).status, 2) << ::testing::PrintToString(args);
+    }
+}
+
+}  // namespace
