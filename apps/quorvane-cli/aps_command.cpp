@@ -7,7 +7,7 @@
 
 #include "apps/quorvane-cli/ap_selection.hpp"
 #include "apps/quorvane-cli/cli.hpp"
-#include "quorvane/paths/utf8.hpp"
+#include "apps/quorvane-cli/text_table.hpp"
 
 namespace quorvane::cli {
 
@@ -33,29 +33,11 @@ void print_stderr_line(const std::string& line) {
 }
 
 void print_table(const ApRows& rows) {
-    const std::vector<std::string> headings = {"Name", "Model", "IP", "Site tag", "WLC"};
     std::vector<std::vector<std::string>> cells;
     for (const auto& row : rows) {
         cells.push_back({row->name, row->model, row->ip, row->site_tag, row->wlc_ip});
     }
-    std::vector<std::size_t> widths;
-    for (const auto& heading : headings) widths.push_back(heading.size());
-    for (const auto& line : cells) {
-        for (std::size_t c = 0; c < line.size(); ++c) {
-            widths[c] = std::max(widths[c], utf8_length(line[c]));
-        }
-    }
-    auto print_line = [&](const std::vector<std::string>& line) {
-        std::string text;
-        for (std::size_t c = 0; c < line.size(); ++c) {
-            text += line[c];
-            if (c + 1 < line.size()) text += std::string(widths[c] - utf8_length(line[c]) + 2, ' ');
-        }
-        text.erase(text.find_last_not_of(' ') + 1);
-        std::cout << text << "\n";
-    };
-    print_line(headings);
-    for (const auto& line : cells) print_line(line);
+    print_text_table({"Name", "Model", "IP", "Site tag", "WLC"}, cells);
 }
 
 }  // namespace

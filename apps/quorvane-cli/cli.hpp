@@ -34,6 +34,7 @@ int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& arg
 int run_aps(const CommonOptions& common, const std::vector<std::string>& args);
 int run_aps_fetch(const CommonOptions& common, const std::vector<std::string>& args);
 int run_aps_poll(const CommonOptions& common, const std::vector<std::string>& args);
+int run_flash_check(const CommonOptions& common, const std::vector<std::string>& args);
 int run_config(const CommonOptions& common, const std::vector<std::string>& args);
 int run_auth_loop(const CommonOptions& common, const std::vector<std::string>& args);
 int run_deauth(const CommonOptions& common, const std::vector<std::string>& args);

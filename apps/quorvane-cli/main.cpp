@@ -14,6 +14,23 @@ namespace quorvane::cli {
 namespace {
 
 const Subcommand kSubcommands[] = {
+    {"flash-check", "find the QCA APs exposed to the flash problem and their recovery",
+     "  quorvane flash-check [options] [--section S] [--site-tag T] [--model-group LABEL]\n"
+     "                       [--cmds FILE] [--json]\n"
+     "    --section S          fetch only from the controller of config section S\n"
+     "    --site-tag T         check only the APs of site tag T\n"
+     "    --model-group LABEL  check only the models holding a 4-digit number of LABEL\n"
+     "    --cmds FILE          poll these commands instead of show version, show boot,\n"
+     "                         show filesystems, show image integrity and show flash\n"
+     "    --json               print one JSON object: polled, aps, susceptible, reports\n"
+     "  Fetches the QCA-based APs of every controller, polls them as aps poll does (one log\n"
+     "  per AP, failed_aps.json for retries, Ctrl-C stops the run), analyses the logs and\n"
+     "  prints each susceptible AP with its recovery; APs that could not be polled are\n"
+     "  listed apart as not checked. The analyser's reports are appended to\n"
+     "  <run folder>/WLC_<address>/Status_check_results_WLC_<address>.log.\n"
+     "  Exit status 0 when the check ran, 1 when no AP could be polled, 130 after Ctrl-C.\n"
+     "  Example: quorvane flash-check --simulate\n",
+     run_flash_check},
     {"wlc-run", "run CLI commands on every configured controller",
      "  quorvane wlc-run [options] [--cmds FILE] [COMMAND...]\n"
      "    COMMAND...    commands to send, each one argument (quote commands with blanks)\n"
@@ -120,7 +137,8 @@ void print_usage(std::ostream& out) {
            "\n"
            "Example:\n"
            "  quorvane wlc-run --simulate \"show version\" \"show ap summary\"\n"
-           "  quorvane aps fetch --simulate --json | jq .\n";
+           "  quorvane aps fetch --simulate --json | jq .\n"
+           "  quorvane flash-check --simulate\n";
     for (const auto& sub : kSubcommands) out << "\n" << sub.usage;
 }
 

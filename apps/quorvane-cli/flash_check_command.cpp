@@ -1,0 +1,217 @@
+// flash-check: which QCA APs are exposed to the flash problem, and what to do about each.
+// Inventory, poll and analysis in one run; the analyser library is called by this host,
+// never by the engine.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "apps/quorvane-cli/ap_selection.hpp"
+#include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/interrupt.hpp"
+#include "apps/quorvane-cli/poll_console.hpp"
+#include "apps/quorvane-cli/poll_report.hpp"
+#include "apps/quorvane-cli/text_table.hpp"
+#include "quorvane/quorvane.hpp"
+#include "tessivar/recovery.hpp"
+#include "tessivar/tessivar.hpp"
+
+namespace quorvane::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The outputs the analyser reads.
+const std::vector<std::string> kFlashCheckCommands = {
+    "show version", "show boot", "show filesystems", "show image integrity", "show flash"};
+
+struct FlashCheckOptions {
+    ApSelection selection;
+    std::vector<std::string> cmds = kFlashCheckCommands;
+    std::optional<std::string> cmds_file;
+    bool json = false;
+
+    // The commands as `aps poll` takes them, for the retry hint.
+    std::string retry_arguments() const {
+        if (cmds_file) return "--cmds " + *cmds_file;
+        std::string text;
+        for (const std::string& cmd : cmds) text += (text.empty() ? "\"" : " \"") + cmd + "\"";
+        return text;
+    }
+};
+
+FlashCheckOptions parse_options(const std::vector<std::string>& args) {
+    FlashCheckOptions options;
+    options.selection.flash_checker = true;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (take_selection_option(args, i, options.selection)) continue;
+        if (args[i] == "--cmds") {
+            if (i + 1 == args.size()) throw UsageError{"--cmds needs a file name"};
+            options.cmds_file = args[++i];
+            options.cmds = read_command_file(*options.cmds_file);
+            if (options.cmds.empty()) throw UsageError{"the command file " + args[i] + " is empty"};
+        } else if (args[i] == "--json") {
+            options.json = true;
+        } else {
+            throw UsageError{"unknown argument '" + args[i] + "'"};
+        }
+    }
+    options.selection.flash_checker = true;
+    return options;
+}
+
+// Every folder of the run that holds per-AP logs: one per controller, and the run folder
+// itself for APs without a controller address.
+std::vector<fs::path> log_folders(const PollReport& poll, const std::string& data_dir) {
+    std::set<fs::path> seen;
+    std::vector<fs::path> folders;
+    for (const ApRow& row : poll.rows) {
+        const fs::path folder = fs::path(ap_log_path(data_dir, "AP", row)).parent_path();
+        std::error_code ec;
+        if (fs::is_directory(folder, ec) && seen.insert(folder).second) folders.push_back(folder);
+    }
+    return folders;
+}
+
+struct Analysis {
+    std::vector<tessivar::SusceptibleAp> susceptible;  // in group order over all folders
+    std::vector<std::string> reports;
+};
+
+Analysis analyse(const std::vector<fs::path>& folders) {
+    Analysis analysis;
+    std::vector<tessivar::SusceptibleAp> all;
+    for (const fs::path& folder : folders) {
+        auto [aps, report] = tessivar::analyze_logs(folder);
+        if (!report.empty()) analysis.reports.push_back(report);
+        all.insert(all.end(), aps.begin(), aps.end());
+    }
+    // Each folder's APs come in the analyser's group order; so do those of the whole run.
+    for (std::size_t g = 0; g < tessivar::RECOVERY_GROUP_COUNT; ++g) {
+        const std::string_view recovery =
+            tessivar::recovery_group_text(static_cast<tessivar::RecoveryGroup>(g)).recovery;
+        const auto group_start = analysis.susceptible.size();
+        for (const auto& ap : all) {
+            if (ap.recovery == recovery) analysis.susceptible.push_back(ap);
+        }
+        // Shown by name within a group, so that two runs over one fleet read the same.
+        std::stable_sort(analysis.susceptible.begin() + static_cast<long>(group_start),
+                         analysis.susceptible.end(),
+                         [](const auto& a, const auto& b) { return a.ap_name < b.ap_name; });
+    }
+    return analysis;
+}
+
+void print_text(const PollReport& poll, const Analysis& analysis) {
+    std::cout << "\n";
+    if (analysis.susceptible.empty()) {
+        std::cout << "No polled AP is exposed to the flash problem.\n";
+    } else {
+        std::vector<std::vector<std::string>> cells;
+        for (const auto& ap : analysis.susceptible) {
+            cells.push_back({ap.ap_name, ap.ap_model, ap.ap_ip, ap.recovery});
+        }
+        std::cout << "Susceptible APs, by recovery:\n";
+        print_text_table({"AP NAME", "MODEL", "ADDRESS", "RECOVERY"}, cells);
+    }
+    std::vector<std::vector<std::string>> unchecked;
+    for (std::size_t i = 0; i < poll.rows.size(); ++i) {
+        const ApRow& row = poll.rows[i];
+        if (!poll.statuses[i]) {
+            unchecked.push_back({row.name, row.model, row.ip, "Not polled (the run was stopped)"});
+        } else if (!is_success_status(*poll.statuses[i])) {
+            unchecked.push_back({row.name, row.model, row.ip, *poll.statuses[i]});
+        }
+    }
+    if (!unchecked.empty()) {
+        std::cout << "\nNOT CHECKED: these APs could not be polled, so nothing is known about "
+                     "their flash:\n";
+        print_text_table({"AP NAME", "MODEL", "ADDRESS", "STATUS"}, unchecked);
+    }
+    std::cout << "\n";
+    for (const std::string& report : analysis.reports) std::cout << "Report: " << report << "\n";
+    std::cout << poll.succeeded + poll.failed << " APs polled, " << poll.failed << " failed, "
+              << analysis.susceptible.size() << " susceptible\n";
+}
+
+void print_json(const PollReport& poll, const Analysis& analysis, const std::string& run_dir) {
+    nlohmann::ordered_json susceptible = nlohmann::ordered_json::array();
+    for (const auto& ap : analysis.susceptible) {
+        susceptible.push_back({{"ap_name", ap.ap_name},
+                               {"ap_model", ap.ap_model},
+                               {"ap_ip", ap.ap_ip},
+                               {"recovery", ap.recovery}});
+    }
+    const nlohmann::ordered_json out = {{"polled", poll_summary_json(poll, run_dir)},
+                                        {"aps", poll.results},
+                                        {"susceptible", susceptible},
+                                        {"reports", analysis.reports}};
+    std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
+}  // namespace
+
+int run_flash_check(const CommonOptions& common, const std::vector<std::string>& args) {
+    const FlashCheckOptions options = parse_options(args);
+    // The analyser's DEBUG lines belong with the other diagnostics on standard error.
+    setenv("TESSIVAR_DIAGNOSTICS", "stderr", 1);
+
+    PollConsole console(::isatty(STDERR_FILENO) == 1);
+    EngineOptions engine_options;
+    engine_options.ssh_port = common.ssh_port;
+    Quorvane engine(engine_options, [&console](const std::string& line) { console.log(line); });
+    engine.operation = "WLC & AP";
+    engine.workflow = "AP Flash Checker";
+
+    if (engine._get_wlc_sections().empty()) {
+        std::cerr << "quorvane: no controller configured: set one with 'quorvane config set "
+                     "WLC wlc_ip ADDRESS' (and wlc_user, wlc_pasw), or edit "
+                  << engine.ini.path << "\n";
+        return kExitFailed;
+    }
+    ApRows rows;
+    try {
+        rows = fetch_selected_aps(engine, options.selection).rows;
+    } catch (const std::exception& e) {
+        std::cerr << "quorvane: " << e.what() << "\n";
+        return kExitFailed;
+    }
+    engine.write_filtered_ap_list(rows);
+    if (rows.empty()) {
+        std::cerr << "quorvane: no QCA-based AP to check: the controllers reported none, or the "
+                     "filters left none\n";
+        return kExitFailed;
+    }
+
+    PollReport poll;
+    try {
+        poll = poll_with_progress(engine, console, rows, "AP", options.cmds, "AP Custom Cmd List",
+                                  options.json ? ApLines::none : ApLines::text);
+    } catch (const std::exception& e) {
+        std::cerr << "quorvane: " << e.what() << "\n";
+        return kExitFailed;
+    }
+    if (poll.interrupted) {
+        print_poll_epilogue(poll, options.retry_arguments());
+        std::cerr << "quorvane: nothing was analysed\n";
+        return kExitInterrupted;
+    }
+    const Analysis analysis = analyse(log_folders(poll, engine.data_dir));
+    if (options.json) {
+        print_json(poll, analysis, engine.data_dir);
+    } else {
+        print_text(poll, analysis);
+    }
+    print_poll_epilogue(poll, options.retry_arguments());
+    return poll.succeeded == 0 ? kExitFailed : kExitOk;
+}
+
+}  // namespace quorvane::cli
