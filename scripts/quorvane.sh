@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the command-line host and runs it with the given
-# arguments, e.g.: scripts/quorvane.sh wlc-run --simulate "show version" "show ap summary"
+# arguments, e.g.: scripts/quorvane.sh flash-check --simulate
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
