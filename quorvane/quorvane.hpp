@@ -1,7 +1,6 @@
 #pragma once
 // Everything a host needs to drive the engine library.
 
-#include "quorvane/clientauth/mac_list.hpp"
 #include "quorvane/config/ini_document.hpp"
 #include "quorvane/config/ini_store.hpp"
 #include "quorvane/config/secrets.hpp"
@@ -10,6 +9,7 @@
 #include "quorvane/engine/engine.hpp"
 #include "quorvane/engine/engine_options.hpp"
 #include "quorvane/engine/errors.hpp"
+#include "quorvane/engine/quoted_list.hpp"
 #include "quorvane/engine/secret_mask.hpp"
 #include "quorvane/engine/special_cmd.hpp"
 #include "quorvane/engine/ssh/descriptor_budget.hpp"

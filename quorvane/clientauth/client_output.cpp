@@ -5,8 +5,8 @@
 #include <charconv>
 #include <limits>
 
-#include "quorvane/clientauth/mac_list.hpp"
 #include "quorvane/engine/engine.hpp"
+#include "quorvane/engine/quoted_list.hpp"
 
 namespace quorvane {
 
@@ -32,15 +32,6 @@ std::vector<std::string_view> split_lines(std::string_view text) {
 }
 
 }  // namespace
-
-std::string render_mac_list(const std::vector<std::string>& macs) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < macs.size(); ++i) {
-        if (i) out += ", ";
-        out += "'" + macs[i] + "'";
-    }
-    return out + "]";
-}
 
 std::vector<std::string> Quorvane::_extract_macs(const std::string& output) {
     std::vector<std::string> macs;

@@ -5,9 +5,9 @@
 #include <unordered_set>
 
 #include "quorvane/clientauth/deleted_clients_file.hpp"
-#include "quorvane/clientauth/mac_list.hpp"
 #include "quorvane/clientauth/scoped_session.hpp"
 #include "quorvane/engine/engine.hpp"
+#include "quorvane/engine/quoted_list.hpp"
 
 namespace quorvane {
 
@@ -60,11 +60,11 @@ std::vector<std::string> confirm_on_controller(Quorvane& engine, const std::stri
     engine._progress(65);
     engine._log("[AUTH][RAW F2]\n" + raw);
     const std::vector<std::string> f2 = Quorvane::_extract_macs(raw);
-    engine._log("[AUTH] F2 MACs: " + render_mac_list(f2));
+    engine._log("[AUTH] F2 MACs: " + quoted_list(f2));
 
     const std::vector<std::string> persistent = present_in_both(f1, f2);
     engine._progress(75);
-    engine._log("[AUTH] Persistent clients: " + render_mac_list(persistent));
+    engine._log("[AUTH] Persistent clients: " + quoted_list(persistent));
 
     std::vector<std::string> confirmed;
     for (const auto& mac : persistent) {
@@ -130,7 +130,7 @@ std::vector<std::string> Quorvane::run_client_auth_workflow() {
             _progress(20);
             _log("[AUTH][RAW F1]\n" + raw);
             f1 = _extract_macs(raw);
-            _log("[AUTH] F1 MACs: " + render_mac_list(f1));
+            _log("[AUTH] F1 MACs: " + quoted_list(f1));
             _log("[AUTH] Waiting 15 minutes...");
             session.disconnect();
         }
@@ -140,7 +140,7 @@ std::vector<std::string> Quorvane::run_client_auth_workflow() {
     }
 
     if (!delete_list.empty()) record_pre_deletion_details(*this, sections, delete_list);
-    _log("[AUTH] FINAL DELETE LIST: " + render_mac_list(delete_list));
+    _log("[AUTH] FINAL DELETE LIST: " + quoted_list(delete_list));
 
     const auto now = options.clock->now();
     const std::string ts = file_name_stamp(now);

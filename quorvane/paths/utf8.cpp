@@ -189,4 +189,12 @@ std::string utf8_prefix(std::string_view text, std::size_t count) {
     return std::string(text);
 }
 
+std::string ascii_lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
 }  // namespace quorvane

@@ -43,4 +43,7 @@ std::size_t leading_space_count(std::string_view text);
 // an already lower-cased text changes nothing.
 std::string lower_case_utf8(std::string_view text);
 
+// A-Z folded to a-z, every other byte kept: for device output, which may be any bytes.
+std::string ascii_lower(std::string_view text);
+
 }  // namespace quorvane

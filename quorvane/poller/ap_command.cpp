@@ -12,6 +12,7 @@
 #include "quorvane/engine/errors.hpp"
 #include "quorvane/engine/secret_mask.hpp"
 #include "quorvane/inventory/qca.hpp"
+#include "quorvane/paths/utf8.hpp"
 
 namespace quorvane {
 
@@ -35,12 +36,6 @@ constexpr std::array<std::string_view, 16> kTransferEndMarkers = {"archive done"
                                                                   "permission denied",
                                                                   "connection refused",
                                                                   "timed out"};
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool contains(const std::string& text, std::string_view needle) {
     return text.find(needle) != std::string::npos;
@@ -111,7 +106,7 @@ std::string Quorvane::run_command_interactive(DeviceSession& conn, const std::st
                                               const std::optional<std::string>& ftp_user,
                                               const std::optional<std::string>& ftp_pass) {
     const SecretMask mask(ini);
-    const bool image_download = contains(lower(cmd), "archive download-sw");
+    const bool image_download = contains(ascii_lower(cmd), "archive download-sw");
     const std::string user = ftp_user.value_or("");
     const std::string pass = ftp_pass.value_or("");
     const std::string base_prompt = conn.base_prompt();
@@ -132,7 +127,7 @@ std::string Quorvane::run_command_interactive(DeviceSession& conn, const std::st
             }
         }
 
-        const std::string folded = lower(buffer);
+        const std::string folded = ascii_lower(buffer);
         std::optional<std::string> answer;
         if (contains(folded, "username:") && !user.empty()) {
             answer = user + "\n";

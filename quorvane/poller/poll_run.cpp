@@ -10,20 +10,12 @@
 #include <string_view>
 
 #include "quorvane/engine/engine.hpp"
+#include "quorvane/engine/quoted_list.hpp"
 #include "quorvane/engine/secret_mask.hpp"
 
 namespace quorvane {
 
 namespace {
-
-std::string quoted_list(const std::vector<std::string>& items) {
-    std::string text = "[";
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i) text += ", ";
-        text += "'" + items[i] + "'";
-    }
-    return text + "]";
-}
 
 long long ceil_div(long long n, long long d) { return (n + d - 1) / d; }
 

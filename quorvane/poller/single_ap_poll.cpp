@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "quorvane/engine/engine.hpp"
+#include "quorvane/paths/utf8.hpp"
 #include "quorvane/poller/ap_identity.hpp"
 #include "quorvane/poller/ap_log_file.hpp"
 #include "quorvane/poller/ap_poll_state.hpp"
@@ -21,12 +22,6 @@ constexpr double kConnectRetrySeconds = 3;
 
 constexpr std::array<std::string_view, 6> kTransferMarkers = {
     "sftp://", "scp://", "copy syslogs", "copy core:", "copy crashinfo:", "copy support-bundle"};
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool contains(const std::string& text, std::string_view needle) {
     return text.find(needle) != std::string::npos;
@@ -73,7 +68,7 @@ void run_plain(ApPollState& poll, const std::string& cmd, bool needs_confirm) {
 
 // Runs one entry; false when the list ends here.
 bool run_entry(ApPollState& poll, const std::string& cmd, bool needs_confirm) {
-    const std::string folded = lower(cmd);
+    const std::string folded = ascii_lower(cmd);
     if (contains(folded, "show filesystems")) {
         run_tmp_usage(poll, cmd);
     } else if (contains(folded, "delete /force /recursive /tmp")) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "quorvane/engine/engine.hpp"
+#include "quorvane/paths/utf8.hpp"
 #include "quorvane/poller/ap_log_file.hpp"
 #include "quorvane/poller/ap_poll_state.hpp"
 
@@ -30,12 +31,6 @@ int saturated_int(std::string_view digits) {
     digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
     if (digits.size() > 9) return std::numeric_limits<int>::max();
     return digits.empty() ? 0 : std::stoi(std::string(digits));
-}
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 }  // namespace
@@ -105,7 +100,7 @@ void run_reload(ApPollState& poll, const std::string& cmd) {
     poll.log("[TMP] " + ip + " \u2192 Injecting reload (cleanup was done)");
     try {
         const std::string reply = poll.session.send_command_timing(cmd);
-        if (lower(reply).find("confirm") != std::string::npos)
+        if (ascii_lower(reply).find("confirm") != std::string::npos)
             poll.session.send_command_timing("\n");
         poll.log("[TMP] " + ip + " \u2192 Reload initiated successfully");
         poll.append("[TMP] Reload initiated\n");

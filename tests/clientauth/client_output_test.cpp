@@ -3,8 +3,8 @@
 
 #include <limits>
 
-#include "quorvane/clientauth/mac_list.hpp"
 #include "quorvane/engine/engine.hpp"
+#include "quorvane/engine/quoted_list.hpp"
 
 namespace quorvane::testing {
 namespace {
@@ -67,9 +67,9 @@ TEST(ExtractValue, KeyColonDigitsWithAnySpacingElseZero) {
 }
 
 TEST(RenderMacList, BracketsQuotesAndCommas) {
-    EXPECT_EQ(render_mac_list({}), "[]");
-    EXPECT_EQ(render_mac_list({"0011.22aa.bbcc"}), "['0011.22aa.bbcc']");
-    EXPECT_EQ(render_mac_list({"a", "B"}), "['a', 'B']");
+    EXPECT_EQ(quoted_list({}), "[]");
+    EXPECT_EQ(quoted_list({"0011.22aa.bbcc"}), "['0011.22aa.bbcc']");
+    EXPECT_EQ(quoted_list({"a", "B"}), "['a', 'B']");
 }
 
 }  // namespace

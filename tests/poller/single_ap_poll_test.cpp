@@ -144,7 +144,7 @@ TEST_F(SingleApPollTest, IdentificationFallsBackPieceByPiece) {
          "C9120AXI-B", "UNKNOWN"},
         {"PID: AIR-AP2802I-E-K9", "model number: unknown\r\nAP Running Image : \r\n", "UNKNOWN",
          "AIR-AP2802I-E-K9", "C9130AXI-B", ""},
-        {std::string("\xff\xfe garbage \x00", 15) + std::string(1 << 20, 'x') + "\nSN: ABC\xff",
+        {std::string("\xff\xfe garbage \x00", 12) + std::string(1 << 20, 'x') + "\nSN: ABC\xff",
          "AP Running Image: 8.10.1\xff\r\n", "ABC", "C9130AXI-B", "C9130AXI-B", "8.10.1\xff"},
     };
     for (const auto& c : cases) {
