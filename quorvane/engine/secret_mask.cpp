@@ -3,6 +3,7 @@
 #include <re2/re2.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "quorvane/config/secrets.hpp"
 
@@ -22,11 +23,20 @@ const RE2& sftp_password_command() {
     return pattern;
 }
 
+// Copies into a new string: replacing in place moves the whole tail at every occurrence,
+// which is quadratic on a large output that holds a short secret often.
 void replace_all(std::string& text, const std::string& secret) {
-    for (auto at = text.find(secret); at != std::string::npos;
-         at = text.find(secret, at + std::char_traits<char>::length(kMaskedSecret))) {
-        text.replace(at, secret.size(), kMaskedSecret);
+    std::size_t at = text.find(secret);
+    if (at == std::string::npos) return;
+    std::string masked;
+    masked.reserve(text.size());
+    std::size_t from = 0;
+    for (; at != std::string::npos; at = text.find(secret, from)) {
+        masked.append(text, from, at - from).append(kMaskedSecret);
+        from = at + secret.size();
     }
+    masked.append(text, from);
+    text = std::move(masked);
 }
 
 }  // namespace

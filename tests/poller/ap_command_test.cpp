@@ -49,6 +49,17 @@ TEST(SecretMaskTest, MasksConfiguredSecretsAndEverySftpPassword) {
               "<cmd string='ip sftp password ****'>");
     EXPECT_EQ(mask.apply("a s3cret b pwpw"), "a **** b ********");
     EXPECT_EQ(mask.apply("ip sftp password\nnot-a-password"), "ip sftp password\nnot-a-password");
+    EXPECT_EQ(mask.apply("ppwpwp"), "p********p");
+}
+
+TEST(SecretMaskTest, LargeOutputHoldingAShortSecretOftenIsFullyMasked) {
+    std::string output;
+    std::string expected;
+    for (int i = 0; i < 200000; ++i) {
+        output += "pw x\n";
+        expected += "**** x\n";
+    }
+    EXPECT_EQ(SecretMask(std::vector<std::string>{"pw"}).apply(output), expected);
 }
 
 class ApCommandTest : public PollerTest {};
