@@ -68,12 +68,7 @@ int run_aps_fetch(const CommonOptions& common, const std::vector<std::string>& a
     EngineOptions options;
     options.ssh_port = common.ssh_port;
     Quorvane engine(options, json ? print_stderr_line : print_stdout_line);
-    if (engine._get_wlc_sections().empty()) {
-        std::cerr << "quorvane: no controller configured: set one with 'quorvane config set WLC "
-                     "wlc_ip ADDRESS' (and wlc_user, wlc_pasw), or edit "
-                  << engine.ini.path << "\n";
-        return kExitFailed;
-    }
+    if (no_controllers_configured(engine)) return kExitFailed;
 
     SelectedAps selected;
     try {

@@ -75,12 +75,7 @@ int run_aps_poll(const CommonOptions& common, const std::vector<std::string>& ar
     options.ssh_port = common.ssh_port;
     Quorvane engine(options, [&console](const std::string& line) { console.log(line); });
     if (!o.aps_file) {
-        if (engine._get_wlc_sections().empty()) {
-            std::cerr << "quorvane: no controller configured: set one with 'quorvane config set "
-                         "WLC wlc_ip ADDRESS' (and wlc_user, wlc_pasw), or edit "
-                      << engine.ini.path << "\n";
-            return kExitFailed;
-        }
+        if (no_controllers_configured(engine)) return kExitFailed;
         try {
             rows = fetch_selected_aps(engine, o.selection).rows;
         } catch (const std::exception& e) {

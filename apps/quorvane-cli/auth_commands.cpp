@@ -65,14 +65,6 @@ AuthLoopOptions parse_auth_loop(const std::vector<std::string>& args) {
     return options;
 }
 
-bool no_controllers(const Quorvane& engine) {
-    if (!engine._get_wlc_sections().empty()) return false;
-    std::cerr << "quorvane: no controller configured: add a [WLC] section with wlc_ip, "
-                 "wlc_user and wlc_pasw to "
-              << engine.ini.path << "\n";
-    return true;
-}
-
 bool confirmed_on_terminal(std::size_t count) {
     if (!isatty(STDIN_FILENO) || !isatty(STDERR_FILENO)) return true;
     std::cerr << "Deauthenticate " << count << " client(s) on every controller? [y/N] "
@@ -117,7 +109,7 @@ int run_auth_loop(const CommonOptions& common, const std::vector<std::string>& a
         if (line.rfind(kSavedPrefix, 0) == 0) file = line.substr(kSavedPrefix.size());
         live.log(line);
     });
-    if (no_controllers(engine)) return kExitFailed;
+    if (no_controllers_configured(engine)) return kExitFailed;
 
     InterruptHandler interrupt([&engine] { engine.shutdown(); });
     std::vector<std::string> delete_list;
@@ -186,7 +178,7 @@ int run_deauth(const CommonOptions& common, const std::vector<std::string>& args
     EngineOptions options;
     options.ssh_port = common.ssh_port;
     Quorvane engine(options, [](const std::string& line) { print_stdout_line(line); });
-    if (no_controllers(engine)) return kExitFailed;
+    if (no_controllers_configured(engine)) return kExitFailed;
     const std::size_t controllers = engine._get_wlc_sections().size();
     engine.deauth_clients(macs);
     std::cerr << "quorvane: sent " << macs.size() << " deauthentication(s) to each of "

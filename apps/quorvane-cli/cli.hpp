@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+namespace quorvane {
+class Quorvane;
+}
+
 namespace quorvane::cli {
 
 // Exit statuses of the program.
@@ -41,6 +45,9 @@ int run_deauth(const CommonOptions& common, const std::vector<std::string>& args
 
 // The non-blank lines of a command file; throws UsageError when it cannot be read.
 std::vector<std::string> read_command_file(const std::string& file);
+
+// True, after saying on standard error how to add one, when config.ini names no controller.
+bool no_controllers_configured(const Quorvane& engine);
 
 // Parses a decimal TCP port; throws UsageError naming the option otherwise.
 int parse_port(const std::string& option, const std::string& text);

@@ -171,12 +171,7 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
     engine.operation = "WLC & AP";
     engine.workflow = "AP Flash Checker";
 
-    if (engine._get_wlc_sections().empty()) {
-        std::cerr << "quorvane: no controller configured: set one with 'quorvane config set "
-                     "WLC wlc_ip ADDRESS' (and wlc_user, wlc_pasw), or edit "
-                  << engine.ini.path << "\n";
-        return kExitFailed;
-    }
+    if (no_controllers_configured(engine)) return kExitFailed;
     ApRows rows;
     try {
         rows = fetch_selected_aps(engine, options.selection).rows;

@@ -151,6 +151,14 @@ const Subcommand* find_subcommand(const std::string& name) {
 
 }  // namespace
 
+bool no_controllers_configured(const Quorvane& engine) {
+    if (!engine._get_wlc_sections().empty()) return false;
+    std::cerr << "quorvane: no controller configured: set one with 'quorvane config set WLC "
+                 "wlc_ip ADDRESS' (and wlc_user, wlc_pasw), or edit "
+              << engine.ini.path << "\n";
+    return true;
+}
+
 int parse_port(const std::string& option, const std::string& text) {
     const bool digits = !text.empty() && text.size() <= 5 &&
                         text.find_first_not_of("0123456789") == std::string::npos;

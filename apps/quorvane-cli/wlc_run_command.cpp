@@ -47,12 +47,7 @@ int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& arg
         }
     });
 
-    if (engine._get_wlc_sections().empty()) {
-        std::cerr << "quorvane: no controller configured: add a [WLC] section with wlc_ip, "
-                     "wlc_user and wlc_pasw to "
-                  << engine.ini.path << "\n";
-        return kExitFailed;
-    }
+    if (no_controllers_configured(engine)) return kExitFailed;
     const std::string last_output = engine.run_wlc_cmds(cmds);
 
     std::cerr << "quorvane: " << completed << " of " << completed + failed
