@@ -2,7 +2,7 @@
 // append of everything ends. Input: base prompt length, a seed for the cuts, the base
 // prompt, then the received bytes; the command helpers run on the same bytes.
 #include "fuzz/fuzz_support.hpp"
-#include "quorvane/engine/ssh_prompt.hpp"
+#include "quorvane/engine/ssh/ssh_prompt.hpp"
 
 using quorvane::PromptTracker;
 
