@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& d : fleet().devices) {
         if (d.kind == fleetsim::DeviceKind::access_point) aps.push_back(&d);
     }
-    fleetsim::DeviceRecord record(device);
+    fleetsim::SessionCounters sessions;
+    fleetsim::DeviceRecord record(device, sessions);
     NullSink sink;
     std::unique_ptr<fleetsim::Cli> cli;
     fleetsim::Terminal terminal(sink, [&](const std::string& line) { cli->command(line); });
