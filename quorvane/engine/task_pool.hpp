@@ -3,6 +3,8 @@
 // in submission order; finished tasks are handed back in the order they finish. A
 // shutdown without waiting leaves running and queued tasks alone: the threads hold the
 // pool's state, so they may outlive the pool object and drain the queue in the background.
+// A shutdown that waits joins the threads, so their thread-exit clean-up (the SSH and
+// crypto libraries keep per-thread state) is over before the caller goes on, or exits.
 
 #include <chrono>
 #include <condition_variable>
@@ -17,6 +19,7 @@
 #include <thread>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "quorvane/engine/worker_pool.hpp"
 
@@ -59,7 +62,7 @@ class TaskPool : public WorkerPool {
         const std::size_t idle = state_->threads - state_->busy;
         if (idle < state_->queue.size() && state_->threads < state_->max_threads) {
             ++state_->threads;
-            std::thread(&TaskPool::work, state_).detach();
+            state_->handles.emplace_back(&TaskPool::work, state_);
         }
         state_->work_ready.notify_one();
         return index;
@@ -77,12 +80,19 @@ class TaskPool : public WorkerPool {
         return done;
     }
 
-    // Stops accepting tasks. With wait, returns once every submitted task has ended.
+    // Stops accepting tasks. With wait, returns once every submitted task has ended and
+    // every thread has exited.
     void shutdown(bool wait = false) override {
-        std::unique_lock lock(state_->mutex);
-        state_->closed = true;
-        state_->work_ready.notify_all();
-        if (wait) state_->changed.wait(lock, [&] { return state_->threads == 0; });
+        std::vector<std::thread> ending;
+        {
+            std::unique_lock lock(state_->mutex);
+            state_->closed = true;
+            state_->work_ready.notify_all();
+            if (!wait) return;
+            state_->changed.wait(lock, [&] { return state_->threads == 0; });
+            ending.swap(state_->handles);
+        }
+        for (auto& thread : ending) thread.join();
     }
 
     // Waits at most `timeout` for every submitted task to end; true when they all did.
@@ -110,6 +120,13 @@ class TaskPool : public WorkerPool {
         std::size_t taken = 0;
         std::size_t outstanding = 0;  // queued or running
         bool closed = false;
+        // Threads nobody joined yet. The last owner of the state may be one of them, so what
+        // is left when the state goes is let go rather than joined.
+        std::vector<std::thread> handles;
+
+        ~State() {
+            for (auto& thread : handles) thread.detach();
+        }
     };
 
     std::size_t untaken() const { return state_->submitted - state_->taken; }
