@@ -1,25 +1,18 @@
 #include "quorvane/engine/secret_mask.hpp"
 
-#include <re2/re2.h>
-
 #include <algorithm>
 #include <utility>
 
 #include "quorvane/config/secrets.hpp"
+#include "quorvane/engine/byte_regex.hpp"
 
 namespace quorvane {
 
 namespace {
 
-// Device output may hold any bytes; Latin-1 matching takes them one by one.
-RE2::Options latin1() {
-    RE2::Options options;
-    options.set_encoding(RE2::Options::EncodingLatin1);
-    return options;
-}
-
 const RE2& sftp_password_command() {
-    static const RE2 pattern(R"((?i)(ip[ \t]+sftp[ \t]+password[ \t]+)[^\s'"]+)", latin1());
+    static const RE2 pattern(R"((?i)(ip[ \t]+sftp[ \t]+password[ \t]+)[^\s'"]+)",
+                             byte_regex_options());
     return pattern;
 }
 

@@ -1,23 +1,14 @@
 #include "quorvane/poller/ap_identity.hpp"
 
-#include <re2/re2.h>
-
 #include <algorithm>
 #include <cctype>
 
+#include "quorvane/engine/byte_regex.hpp"
 #include "quorvane/engine/special_cmd.hpp"
 
 namespace quorvane {
 
 namespace {
-
-// Device output may hold any bytes; Latin-1 matching takes them one by one, and "."
-// stops only at a line feed.
-RE2::Options latin1() {
-    RE2::Options options;
-    options.set_encoding(RE2::Options::EncodingLatin1);
-    return options;
-}
 
 std::optional<std::string> first_group(const std::string& text, const RE2& pattern) {
     std::string group;
@@ -34,10 +25,10 @@ std::string upper(std::string text) {
 }  // namespace
 
 ApIdentity identify_ap(const std::string& inventory_output, const std::string& version_output) {
-    static const RE2 serial(R"(SN:\s*([A-Za-z0-9]+))", latin1());
-    static const RE2 product_id(R"(PID:\s*([A-Za-z0-9\-]+))", latin1());
-    static const RE2 image(R"(AP Running Image\s*:\s*(.*))", latin1());
-    static const RE2 model_number(R"([Mm]odel\s+[Nn]umber\s*:\s*(\S+))", latin1());
+    static const RE2 serial(R"(SN:\s*([A-Za-z0-9]+))", byte_regex_options());
+    static const RE2 product_id(R"(PID:\s*([A-Za-z0-9\-]+))", byte_regex_options());
+    static const RE2 image(R"(AP Running Image\s*:\s*(.*))", byte_regex_options());
+    static const RE2 model_number(R"([Mm]odel\s+[Nn]umber\s*:\s*(\S+))", byte_regex_options());
 
     ApIdentity id;
     if (auto sn = first_group(inventory_output, serial)) id.serial = *sn;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string_view>
 
+#include "quorvane/engine/byte_regex.hpp"
 #include "quorvane/engine/engine.hpp"
 #include "quorvane/paths/utf8.hpp"
 #include "quorvane/poller/ap_log_file.hpp"
@@ -36,11 +37,7 @@ int saturated_int(std::string_view digits) {
 }  // namespace
 
 int Quorvane::_get_tmp_usage_percent(const std::string& output) {
-    static const RE2 percent = [] {
-        RE2::Options options;
-        options.set_encoding(RE2::Options::EncodingLatin1);
-        return RE2(R"((\d+)%)", options);
-    }();
+    static const RE2 percent(R"((\d+)%)", byte_regex_options());
     std::size_t start = 0;
     while (start <= output.size()) {
         std::size_t end = output.find_first_of("\r\n", start);
