@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
@@ -79,6 +81,41 @@ TEST(TaskPool, ShutdownWithoutWaitingLeavesQueuedTasksRunningAfterThePoolIsGone)
     EXPECT_TRUE(raw->wait_idle_for(5s));
     pool.reset();
     EXPECT_EQ(ran.load(), 3);
+}
+
+// Counts the pool threads whose thread-exit clean-up has finished, the way the crypto
+// library frees its per-thread state.
+std::atomic<int> threads_marked{0};
+std::atomic<int> threads_cleaned_up{0};
+struct ThreadExitMark {
+    bool marked = false;
+    void mark() {
+        if (!std::exchange(marked, true)) ++threads_marked;
+    }
+    ~ThreadExitMark() {
+        if (!marked) return;
+        std::this_thread::sleep_for(50ms);
+        ++threads_cleaned_up;
+    }
+};
+thread_local ThreadExitMark exit_mark;
+
+// A program exits right after a waiting shutdown; per-thread state still being freed then
+// is reported as leaked.
+TEST(TaskPool, WaitingShutdownReturnsAfterEveryThreadHasExited) {
+    TaskPool<int> pool(3);
+    for (int i = 0; i < 6; ++i) {
+        pool.submit([] {
+            exit_mark.mark();
+            std::this_thread::sleep_for(5ms);
+            return 0;
+        });
+    }
+    while (pool.next_finished()) {
+    }
+    pool.shutdown(true);
+    EXPECT_GT(threads_marked.load(), 0);
+    EXPECT_EQ(threads_cleaned_up.load(), threads_marked.load());
 }
 
 TEST(TaskPool, NeverRunsMoreThanItsWorkersAndRejectsZero) {
