@@ -69,7 +69,9 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
                 }
                 try {
                     std::erase_if(engine.pools_left_running_, [](const auto& p) {
-                        return p->wait_idle_for(std::chrono::seconds(0));
+                        if (!p->wait_idle_for(std::chrono::seconds(0))) return false;
+                        p->shutdown(true);
+                        return true;
                     });
                     engine.pools_left_running_.push_back(pool);
                 } catch (...) {
