@@ -39,7 +39,8 @@ const Subcommand kSubcommands[] = {
      "  %cmd% sends cmd and answers its confirmation prompt with y.\n"
      "  Output: <run folder>/WLC_<address>/wlc_outputs.txt per controller.\n"
      "  Exit status 0 when at least one controller completed, 1 otherwise.\n"
-     "  Example: quorvane wlc-run \"show version\" \"show ap summary\"\n",
+     "  Example: quorvane wlc-run \"show version\" \"show ap summary\"\n"
+     "  Try it:  quorvane wlc-run --simulate \"show version\"\n",
      run_wlc_run},
     {"aps", "the APs: fetch them from the controllers, poll them in parallel",
      "  quorvane aps fetch [options] [--section S] [--flash-checker] [--site-tag T]\n"
@@ -55,6 +56,7 @@ const Subcommand kSubcommands[] = {
      "  row is appended to <base>/confd/ap_ip_list_all.txt.\n"
      "  Exit status 0 with at least one AP, 1 when none is left or the site tag is unknown.\n"
      "  Example: quorvane aps fetch --site-tag ST-A --model-group \"C9130 Series\" --json\n"
+     "  Try it:  quorvane aps fetch --simulate --flash-checker\n"
      "\n"
      "  quorvane aps poll [options] [--aps FILE] [--section S] [--flash-checker]\n"
      "                    [--site-tag T] [--model-group LABEL] [--cmds FILE]\n"
@@ -72,7 +74,8 @@ const Subcommand kSubcommands[] = {
      "  succeed are listed in <run>/failed_aps.json. Ctrl-C stops (running APs end, queued\n"
      "  ones are not touched) and exits with 130; a second Ctrl-C quits at once.\n"
      "  Exit status 0 when every AP succeeded, 1 otherwise.\n"
-     "  Example: quorvane aps poll --site-tag ST-A \"show version\" \"show boot\"\n",
+     "  Example: quorvane aps poll --site-tag ST-A \"show version\" \"show boot\"\n"
+     "  Try it:  quorvane aps poll --simulate --json \"show clock\"\n",
      run_aps},
     {"config", "show or change config.ini",
      "  quorvane config show                   the settings, every secret shown as ****\n"
@@ -81,7 +84,8 @@ const Subcommand kSubcommands[] = {
      "                                         the terminal without echo (or one line of\n"
      "                                         standard input); secrets are stored scrambled\n"
      "  quorvane config path                   where config.ini is\n"
-     "  Example: quorvane config set WLC wlc_ip 192.0.2.10; quorvane config set WLC wlc_pasw\n",
+     "  Example: quorvane config set WLC wlc_ip 192.0.2.10; quorvane config set WLC wlc_pasw\n"
+     "  Try it:  quorvane config show --simulate\n",
      run_config},
     {"auth-loop", "find clients stuck authenticating; optionally deauthenticate them",
      "  quorvane auth-loop [options] [--window SECONDS] [--deauth [--yes]] [--json]\n"
@@ -105,9 +109,18 @@ const Subcommand kSubcommands[] = {
      "    MAC...        client MACs as 0011.22aa.bbcc, 00:11:22:aa:bb:cc or\n"
      "                  00-11-22-aa-bb-cc; a malformed one stops everything before sending\n"
      "  Each MAC is sent to every configured controller.\n"
-     "  Example: quorvane deauth 0011.22aa.bbcc 00:11:22:aa:bb:cd\n",
+     "  Example: quorvane deauth 0011.22aa.bbcc 00:11:22:aa:bb:cd\n"
+     "  Try it:  quorvane deauth --simulate 0011.22aa.bbcc\n",
      run_deauth},
 };
+
+constexpr const char* kCommonOptions =
+    "Options of every command:\n"
+    "  --ssh-port N   TCP port of the devices' SSH servers (default 22)\n"
+    "  --simulate     start the simulator's demo fleet (2 controllers, 15 APs) on\n"
+    "                 loopback, write a matching config.ini into a fresh base\n"
+    "                 directory, run against it and print where the output went\n"
+    "  -h, --help     show this help\n";
 
 void print_usage(std::ostream& out) {
     out << "quorvane - run commands on wireless LAN controllers and access points over SSH\n"
@@ -122,13 +135,8 @@ void print_usage(std::ostream& out) {
             << "\n";
     }
     out << "\n"
-           "Options of every command:\n"
-           "  --ssh-port N   TCP port of the devices' SSH servers (default 22)\n"
-           "  --simulate     start the simulator's demo fleet (2 controllers, 15 APs) on\n"
-           "                 loopback, write a matching config.ini into a fresh base\n"
-           "                 directory, run against it and print where the output went\n"
-           "  -h, --help     show this help\n"
-           "\n"
+        << kCommonOptions
+        << "\n"
            "Files: the configuration is <base>/confd/config.ini and each run writes below\n"
            "<base>/data/YYYY/MM/DD/RUN<n>/. The base directory is $QUORVANE_BASE_DIR, or else\n"
            "the folder of the engine library (now "
@@ -187,7 +195,7 @@ int main_with_args(int argc, char** argv) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") {
-            std::cout << "Usage:\n" << sub->usage;
+            std::cout << "Usage:\n" << sub->usage << "\n" << kCommonOptions;
             return kExitOk;
         } else if (arg == "--simulate") {
             common.simulate = true;

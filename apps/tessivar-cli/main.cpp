@@ -19,7 +19,11 @@ void print_usage(std::ostream& out) {
     out << "usage: tessivar [--json] DIR\n"
            "  Checks every AP log (*.log) in DIR, appends the status report to DIR and lists\n"
            "  the susceptible APs with their recovery.\n"
-           "  --json   print the susceptible APs and the report path as JSON\n";
+           "  --json   print the susceptible APs and the report path as JSON\n"
+           "  DIR is a controller folder of a poll run (<run>/WLC_<address>) or a run folder.\n"
+           "  Example: tessivar --json BASE/data/2026/12/08/RUN1/WLC_10_0_0_1 | jq .\n"
+           "  Try it:  quorvane flash-check --simulate polls the simulated fleet and prints\n"
+           "           its report paths; run tessivar on the folder of one of them.\n";
 }
 
 // Display width of UTF-8 text, one column per character.

@@ -234,10 +234,13 @@ TEST(QuorvaneCliUsage, InventoryAndConfigUsageErrorsExitWithTwo) {
     for (const auto& args : cases) {
         EXPECT_EQ(run_cli(args).status, 2) << ::testing::PrintToString(args);
     }
-    for (const char* sub : {"aps", "config"}) {
+    for (const char* sub : {"flash-check", "wlc-run", "aps", "config", "auth-loop", "deauth"}) {
         const Result help = run_cli({sub, "--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_THAT(help.output, HasSubstr("Example: quorvane " + std::string(sub)));
+        const auto common = help.output.find("Options of every command:");
+        ASSERT_NE(common, std::string::npos) << sub;
+        EXPECT_THAT(help.output.substr(0, common), HasSubstr(" --simulate")) << sub;
     }
 }
 
