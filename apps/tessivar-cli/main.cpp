@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "apps/tessivar-cli/simulated_logs.hpp"
 #include "tessivar/tessivar.hpp"
 
 namespace {
@@ -17,13 +18,15 @@ constexpr int kUsageError = 2;
 
 void print_usage(std::ostream& out) {
     out << "usage: tessivar [--json] DIR\n"
+           "       tessivar [--json] --simulate\n"
            "  Checks every AP log (*.log) in DIR, appends the status report to DIR and lists\n"
            "  the susceptible APs with their recovery.\n"
-           "  --json   print the susceptible APs and the report path as JSON\n"
+           "  --json      print the susceptible APs and the report path as JSON\n"
+           "  --simulate  write the logs a flash-check poll of the simulated demo fleet gives\n"
+           "              into a fresh folder under the temporary directory and check them\n"
            "  DIR is a controller folder of a poll run (<run>/WLC_<address>) or a run folder.\n"
            "  Example: tessivar --json BASE/data/2026/12/08/RUN1/WLC_10_0_0_1 | jq .\n"
-           "  Try it:  quorvane flash-check --simulate polls the simulated fleet and prints\n"
-           "           its report paths; run tessivar on the folder of one of them.\n";
+           "  Try it:  tessivar --simulate\n";
 }
 
 // Display width of UTF-8 text, one column per character.
@@ -101,6 +104,7 @@ class DiagnosticsToStderr {
 
 int main(int argc, char** argv) {
     bool json = false;
+    bool simulate = false;
     std::optional<std::string> dir;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -110,6 +114,8 @@ int main(int argc, char** argv) {
         }
         if (arg == "--json") {
             json = true;
+        } else if (arg == "--simulate") {
+            simulate = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::cerr << "tessivar: unknown option " << arg << "\n";
             print_usage(std::cerr);
@@ -121,6 +127,19 @@ int main(int argc, char** argv) {
         } else {
             dir = std::string(arg);
         }
+    }
+    if (simulate && dir) {
+        std::cerr << "tessivar: give either a folder or --simulate, not both\n";
+        return kUsageError;
+    }
+    if (simulate) {
+        try {
+            dir = tessivar::cli::write_simulated_logs().string();
+        } catch (const std::exception& e) {
+            std::cerr << "tessivar: " << e.what() << "\n";
+            return 1;
+        }
+        std::cerr << "tessivar: the simulated fleet's AP logs are in " << *dir << "\n";
     }
     if (!dir) {
         print_usage(std::cerr);

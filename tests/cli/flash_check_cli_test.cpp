@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/demo_fleet_recovery.hpp"
 #include "tests/support/temp_folder.hpp"
 
 namespace {
@@ -51,13 +52,6 @@ TEST(FlashCheckCli, SimulatedFleetLandsEveryApInItsRecoveryGroup) {
     ASSERT_EQ(run.status, 0) << run.err;
     const nlohmann::json result = nlohmann::json::parse(run.out);
 
-    const std::map<std::string, std::string> expected_recovery = {
-        {"AP-HQ-FLOOR3-SWAP", "Recover with image partition swap"},
-        {"AP-HQ-FLOOR4-LOWMEM", "Recover with devshell"},
-        {"AP-HQ-FLOOR5-MULTI", "Recover with devshell"},
-        {"AP-BR1-ARCHIVE", "Safe state but AP has buggy image in the backup partition"},
-        {"AP-BR1-INTEGRITY", "Image integrity check has failed for these APs"},
-        {"AP-BR10-LOWFLASH", "Partition is safe but the flash storage is low"}};
     std::map<std::string, std::string> recovery;
     for (const auto& ap : result["susceptible"]) {
         recovery[ap["ap_name"]] = ap["recovery"];
@@ -65,7 +59,7 @@ TEST(FlashCheckCli, SimulatedFleetLandsEveryApInItsRecoveryGroup) {
             EXPECT_THAT(ap["ap_model"].get<std::string>(), HasSubstr("[MULTI: "));
         }
     }
-    EXPECT_EQ(recovery, expected_recovery);
+    EXPECT_EQ(recovery, test_support::kDemoFleetRecovery);
 
     // Non-QCA APs are never polled; the unreachable and the failing ones are polled, fail
     // and are not counted as checked.

@@ -4,10 +4,13 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "loggen.hpp"
+#include "tests/support/demo_fleet_recovery.hpp"
 #include "tests/support/temp_folder.hpp"
 
 namespace {
@@ -21,8 +24,9 @@ struct ProgramRun {
     std::string out;
 };
 
-ProgramRun run_program(const std::string& args) {
-    const std::string command = std::string("'") + TESSIVAR_PROGRAM + "' " + args + " 2>/dev/null";
+ProgramRun run_program(const std::string& args, const std::string& environment = "") {
+    const std::string command =
+        environment + " '" + TESSIVAR_PROGRAM + "' " + args + " 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return {-1, ""};
     std::string out;
@@ -79,7 +83,24 @@ TEST_F(TessivarCli, BadFolderAndUsageExitWithTwo) {
     EXPECT_EQ(run_program("").status, 2);
     EXPECT_EQ(run_program("--bogus '" + dir_.path().string() + "'").status, 2);
     EXPECT_EQ(run_program("a b").status, 2);
+    EXPECT_EQ(run_program("--simulate '" + dir_.path().string() + "'").status, 2);
     EXPECT_EQ(run_program("--help").status, 0);
+}
+
+// The demo fleet's logs put each AP in the recovery group that a flash check of the
+// simulated fleet finds for it; APs a poll cannot get through leave no log.
+TEST(TessivarSimulate, ChecksTheLogsOfTheSimulatedFleet) {
+    TempFolder tmp;
+    const ProgramRun run = run_program("--simulate --json", "TMPDIR='" + tmp.path().string() + "'");
+    ASSERT_EQ(run.status, 0);
+    const auto json = nlohmann::json::parse(run.out);
+    std::map<std::string, std::string> recovery;
+    for (const auto& ap : json["susceptible_aps"]) recovery[ap["ap_name"]] = ap["recovery"];
+    EXPECT_EQ(recovery, test_support::kDemoFleetRecovery);
+    const std::filesystem::path report = json["report_path"].get<std::string>();
+    EXPECT_EQ(report.parent_path().parent_path(), tmp.path());
+    EXPECT_TRUE(std::filesystem::exists(report.parent_path() / "AP_AP-HQ-LOBBY-01.log"));
+    EXPECT_FALSE(std::filesystem::exists(report.parent_path() / "AP_AP-WH-OFFLINE.log"));
 }
 
 }  // namespace

@@ -17,12 +17,9 @@ class ApCli : public Cli {
   private:
     bool privileged(const Words& words);
     void enable();
-    std::string show_inventory() const;
-    std::string show_version() const;
-    std::string show_boot() const;
-    std::string show_filesystems() const;
-    std::string show_flash() const;
-    std::string show_image_integrity() const;
+    DeviceState state() const {
+        return dev_.with_state([](const DeviceState& s) { return s; });
+    }
     void reload();
     void copy(const std::string& source);
     void run_copy(const std::string& source, bool ok);

@@ -53,11 +53,9 @@ class SessionCounters {
 struct DeviceRecord {
     DeviceRecord(Device d, SessionCounters& counters)
         : config(std::move(d)),
+          state(initial_state(config)),
           alternate_key(config.faults.alternate_host_key),
-          sessions(counters) {
-        state.tmp_usage_percent = config.tmp_usage_percent;
-        state.clients = config.clients;
-    }
+          sessions(counters) {}
 
     const Device config;
     mutable std::mutex mutex;  // guards state and transcript

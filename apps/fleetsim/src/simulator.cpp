@@ -104,6 +104,13 @@ struct Simulator::Impl {
     }
 };
 
+DeviceState initial_state(const Device& device) {
+    DeviceState state;
+    state.tmp_usage_percent = device.tmp_usage_percent;
+    state.clients = device.clients;
+    return state;
+}
+
 Simulator::Simulator(Fleet fleet, Options options) : impl_(std::make_unique<Impl>()) {
     impl_->fleet = std::move(fleet);
     impl_->options = std::move(options);

@@ -40,6 +40,9 @@ struct DeviceState {
     std::string sftp_password;
 };
 
+// What a device remembers when the simulator starts.
+DeviceState initial_state(const Device& device);
+
 class Simulator {
   public:
     // Throws std::invalid_argument when a device address is not loopback or repeats.
