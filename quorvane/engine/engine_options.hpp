@@ -9,6 +9,7 @@
 
 #include "quorvane/engine/clock.hpp"
 #include "quorvane/engine/device_session.hpp"
+#include "quorvane/poller/poll_result.hpp"
 
 namespace quorvane {
 
@@ -31,6 +32,10 @@ struct EngineOptions {
     // Whole seconds the stuck-client workflow watches each controller between its two
     // fetches.
     int auth_window_seconds = 900;
+    // Called with each AP's whole poll result (reason included), from the operation's
+    // thread, right after the AP update callback. The six-value callback stays the
+    // host contract; this one is for hosts that also want the cause of a failure.
+    std::function<void(const PollResult&)> on_poll_result;
 };
 
 }  // namespace quorvane

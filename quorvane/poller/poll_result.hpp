@@ -1,5 +1,6 @@
 #pragma once
-// What one AP's poll reports: index, address, model, status, name, controller address.
+// What one AP's poll reports: index, address, model, status, name, controller address,
+// and for a poll that did not succeed, why, in words a network engineer acts on.
 
 #include <string>
 
@@ -12,6 +13,9 @@ struct PollResult {
     std::string status;
     std::string name;
     std::string wlc_ip;
+    // The last failed step's cause ("password refused by the device", ...); empty on
+    // success and where no cause is known.
+    std::string reason;
 };
 
 }  // namespace quorvane

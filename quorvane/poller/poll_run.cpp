@@ -93,6 +93,21 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
             ++submitted;
         }
 
+        const auto report_result = [this](const PollResult& result) {
+            if (ap_update_cb) {
+                try {
+                    ap_update_cb(result.idx, result.ip, result.model, result.status, result.name,
+                                 result.wlc_ip);
+                } catch (const std::exception&) {
+                }
+            }
+            if (options.on_poll_result) {
+                try {
+                    options.on_poll_result(result);
+                } catch (const std::exception&) {
+                }
+            }
+        };
         int taken = 0;
         const auto report_progress = [&] {
             _progress(static_cast<int>(static_cast<long long>(taken) * 100 / n));
@@ -114,13 +129,9 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
                 ++taken;
                 ++failed;
                 report_progress();
-                if (ap_update_cb) {
-                    try {
-                        const ApRow& row = *ap_rows[index];
-                        ap_update_cb(index, row.ip, row.model, "Failed: " + error, row.name, "");
-                    } catch (const std::exception&) {
-                    }
-                }
+                const ApRow& row = *ap_rows[index];
+                report_result(PollResult{index, row.ip, row.model, "Failed: " + error, row.name,
+                                         "", error});
                 continue;
             }
             ++taken;
@@ -130,16 +141,10 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
             } else {
                 ++failed;
             }
-            const std::string name = result.idx >= 0 && result.idx < n && ap_rows[result.idx]
-                                         ? ap_rows[result.idx]->name
-                                         : "";
-            if (ap_update_cb) {
-                try {
-                    ap_update_cb(result.idx, result.ip, result.model, result.status, name,
-                                 result.wlc_ip);
-                } catch (const std::exception&) {
-                }
-            }
+            result.name = result.idx >= 0 && result.idx < n && ap_rows[result.idx]
+                              ? ap_rows[result.idx]->name
+                              : "";
+            report_result(result);
         }
     }
 
