@@ -5,6 +5,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
+# Rebuilds of the same sources (another clone, another preset run) come from the compiler
+# cache; paths are taken relative to the checkout so any clone of it shares the cache.
+if command -v ccache >/dev/null; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+fi
+
 run_preset() {
     local preset=$1 target=${2:-all}
     echo "==== ${preset}: configure, build, test"
