@@ -1,6 +1,7 @@
 #include "apps/flash-report/html_report.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace flash_report {
@@ -179,7 +180,16 @@ void write_susceptible(std::string& out, const std::vector<const ApResult*>& aps
                "</td><td>" + html_escape(ap.controller) + "</td><td>" + html_escape(group) +
                "</td><td>" + html_escape(failures_text(ap)) + "</td></tr>\n";
     }
-    out += "</tbody></table>\n";
+    out += "</tbody></table>\n<h3>Next step per recovery group</h3><ul id=\"next-steps\">";
+    std::vector<RecoveryGroup> groups;
+    for (const ApResult* ap : aps) {
+        if (groups.empty() || groups.back() != *ap->facts->group) groups.push_back(*ap->facts->group);
+    }
+    for (const RecoveryGroup group : groups) {
+        out += "<li><strong>" + html_escape(group_title(group)) + ":</strong> " +
+               html_escape(next_step(group)) + "</li>";
+    }
+    out += "</ul>\n";
 }
 
 void write_evidence(std::string& out, const std::vector<const ApResult*>& aps,
