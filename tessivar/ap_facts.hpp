@@ -29,9 +29,9 @@ struct ApFacts {
     // The root-owned cnss daemon log line of the flash listing; empty when none is listed.
     std::string flash_listing_line;
 
-    std::vector<FailureCode> failures;  // in the order they are tested
+    std::vector<FailureCode> failures;   // in the order they are tested
     std::optional<RecoveryGroup> group;  // none when the AP needs no recovery
-    std::string model_text;             // as the recovery lists show it (MULTI when several)
+    std::string model_text;              // as the recovery lists show it (MULTI when several)
     // The outputs the checks needed but the log lacks. An AP without failures and with
     // something missing could not be decided: it is not known to be healthy.
     std::vector<std::string> missing;

@@ -5,7 +5,8 @@ namespace flash_report {
 std::string csv_field(std::string_view text) {
     std::string field;
     // A device picks its own name; a name such as "=HYPERLINK(...)" must stay a name.
-    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+    if (!text.empty() &&
+        std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
         field += '\'';
     }
     field += text;

@@ -55,8 +55,7 @@ struct Bar {
 
 std::vector<Bar> chart_bars(const FlashCheckResult& result, const Counts& counts) {
     static constexpr const char* kShort[tessivar::RECOVERY_GROUP_COUNT] = {
-        "Partition swap", "Devshell recovery", "Archive download", "Integrity failed",
-        "Low flash"};
+        "Partition swap", "Devshell recovery", "Archive download", "Integrity failed", "Low flash"};
     std::vector<Bar> bars;
     for (std::size_t g = 0; g < tessivar::RECOVERY_GROUP_COUNT; ++g) {
         bars.push_back({kShort[g], std::string(group_title(static_cast<RecoveryGroup>(g))),
@@ -65,8 +64,7 @@ std::vector<Bar> chart_bars(const FlashCheckResult& result, const Counts& counts
     bars.push_back({"Healthy", "healthy", counts.healthy});
     bars.push_back({"Not decided", "not decided", counts.undecided});
     if (result.run.polled) {
-        bars.push_back({"Not checked", "not checked",
-                        counts.selected - counts.checked});
+        bars.push_back({"Not checked", "not checked", counts.selected - counts.checked});
     }
     return bars;
 }
@@ -88,9 +86,11 @@ void write_chart(std::string& out, const std::vector<Bar>& bars) {
     for (const Bar& bar : bars) largest = std::max(largest, bar.count);
     const int legend_top = static_cast<int>(bars.size()) * kRow + 10;
     const int height = legend_top + 2 * kLegendRow;
-    out += "<svg class=\"chart\" role=\"img\" aria-labelledby=\"chart-title\" width=\"680\" height=\"" +
-           std::to_string(height) + "\" viewBox=\"0 0 680 " + std::to_string(height) +
-           "\"><title id=\"chart-title\">APs by outcome</title>";
+    out +=
+        "<svg class=\"chart\" role=\"img\" aria-labelledby=\"chart-title\" width=\"680\" "
+        "height=\"" +
+        std::to_string(height) + "\" viewBox=\"0 0 680 " + std::to_string(height) +
+        "\"><title id=\"chart-title\">APs by outcome</title>";
     out += kPatterns;
     for (std::size_t i = 0; i < bars.size(); ++i) {
         const Bar& bar = bars[i];
@@ -136,7 +136,8 @@ void write_run(std::string& out, const FlashCheckResult& result, const Counts& c
         item("Controllers", joined(run.controllers));
         std::string filters;
         if (!run.section.empty()) filters += "section " + run.section;
-        if (!run.site_tag.empty()) filters += (filters.empty() ? "" : ", ") + ("site tag " + run.site_tag);
+        if (!run.site_tag.empty())
+            filters += (filters.empty() ? "" : ", ") + ("site tag " + run.site_tag);
         if (!run.model_group.empty())
             filters += (filters.empty() ? "" : ", ") + ("model group " + run.model_group);
         item("Filters", filters.empty() ? "none (every QCA-based AP)" : filters);
@@ -146,8 +147,8 @@ void write_run(std::string& out, const FlashCheckResult& result, const Counts& c
                         " susceptible");
     } else {
         item("Log folders", joined(run.folders));
-        item("APs", number(counts.checked) + " logs, " + number(counts.susceptible) +
-                        " susceptible");
+        item("APs",
+             number(counts.checked) + " logs, " + number(counts.susceptible) + " susceptible");
     }
     out += "</dl>\n";
     if (run.interrupted) {
@@ -167,9 +168,10 @@ void write_susceptible(std::string& out, const std::vector<const ApResult*>& aps
         return;
     }
     out += "<div id=\"filters\"></div><p id=\"shown\"></p>\n";
-    out += "<table id=\"susceptible-table\"><thead><tr><th>Name</th><th>Address</th><th>Model</th>"
-           "<th>Signature</th><th>Controller</th><th>Recovery group</th><th>Failures</th>"
-           "</tr></thead><tbody>\n";
+    out +=
+        "<table id=\"susceptible-table\"><thead><tr><th>Name</th><th>Address</th><th>Model</th>"
+        "<th>Signature</th><th>Controller</th><th>Recovery group</th><th>Failures</th>"
+        "</tr></thead><tbody>\n";
     for (std::size_t i = 0; i < aps.size(); ++i) {
         const ApResult& ap = *aps[i];
         const std::string group(group_title(*ap.facts->group));
@@ -183,7 +185,8 @@ void write_susceptible(std::string& out, const std::vector<const ApResult*>& aps
     out += "</tbody></table>\n<h3>Next step per recovery group</h3><ul id=\"next-steps\">";
     std::vector<RecoveryGroup> groups;
     for (const ApResult* ap : aps) {
-        if (groups.empty() || groups.back() != *ap->facts->group) groups.push_back(*ap->facts->group);
+        if (groups.empty() || groups.back() != *ap->facts->group)
+            groups.push_back(*ap->facts->group);
     }
     for (const RecoveryGroup group : groups) {
         out += "<li><strong>" + html_escape(group_title(group)) + ":</strong> " +
@@ -206,7 +209,8 @@ void write_evidence(std::string& out, const std::vector<const ApResult*>& aps,
                html_escape(group_title(*facts.group)) + "</summary><dl class=\"evidence\">";
         item("Next step", std::string(next_step(*facts.group)));
         item("Failures", failures_text(ap));
-        item("Model signature", facts.signature + (facts.affected_model ? " (affected family)" : ""));
+        item("Model signature",
+             facts.signature + (facts.affected_model ? " (affected family)" : ""));
         item("Running image", buggy_text(facts.running_image, facts.running_image_buggy));
         item("Backup image", buggy_text(facts.backup_image, facts.backup_image_buggy));
         item("Boot partition", facts.boot_partition.value_or("not in the log"));
@@ -220,8 +224,9 @@ void write_evidence(std::string& out, const std::vector<const ApResult*>& aps,
                html_escape(facts.flash_listing_line.empty() ? "no root-owned cnss daemon log listed"
                                                             : facts.flash_listing_line) +
                "</pre></dd>";
-        out += "<dt>Log</dt><dd><a href=\"" + html_escape(relative_link(facts.log_file, page_path)) +
-               "\">" + html_escape(facts.log_file.filename().string()) + "</a></dd>";
+        out += "<dt>Log</dt><dd><a href=\"" +
+               html_escape(relative_link(facts.log_file, page_path)) + "\">" +
+               html_escape(facts.log_file.filename().string()) + "</a></dd>";
         out += "</dl></details>\n";
     }
 }
@@ -232,9 +237,10 @@ void write_not_checked(std::string& out, const std::vector<const ApResult*>& aps
         out += "<p>Every selected AP was polled.</p>\n";
         return;
     }
-    out += "<p>These APs could not be polled, so nothing is known about their flash.</p>\n"
-           "<table id=\"not-checked-table\"><thead><tr><th>Name</th><th>Address</th><th>Model</th>"
-           "<th>Controller</th><th>Poll status</th><th>Reason</th></tr></thead><tbody>\n";
+    out +=
+        "<p>These APs could not be polled, so nothing is known about their flash.</p>\n"
+        "<table id=\"not-checked-table\"><thead><tr><th>Name</th><th>Address</th><th>Model</th>"
+        "<th>Controller</th><th>Poll status</th><th>Reason</th></tr></thead><tbody>\n";
     for (const ApResult* ap : aps) {
         out += "<tr><td>" + html_escape(ap->name) + "</td><td>" + html_escape(ap->address) +
                "</td><td>" + html_escape(ap->model) + "</td><td>" + html_escape(ap->controller) +
@@ -247,7 +253,8 @@ void write_not_checked(std::string& out, const std::vector<const ApResult*>& aps
 void write_undecided(std::string& out, const std::vector<const ApResult*>& aps,
                      const fs::path& page_path) {
     if (aps.empty()) return;
-    out += "<h2 id=\"not-decided\">Not decided (" + number(aps.size()) + ")</h2>\n"
+    out += "<h2 id=\"not-decided\">Not decided (" + number(aps.size()) +
+           ")</h2>\n"
            "<p>These APs' logs lack the outputs the checks need; nothing could be decided for "
            "them.</p>\n<table id=\"not-decided-table\"><thead><tr><th>Name</th><th>Address</th>"
            "<th>Model</th><th>Controller</th><th>Missing from the log</th><th>Log</th></tr>"
@@ -257,7 +264,8 @@ void write_undecided(std::string& out, const std::vector<const ApResult*>& aps,
         std::string link;
         if (ap->facts) {
             missing.clear();
-            for (const std::string& m : ap->facts->missing) missing += (missing.empty() ? "" : ", ") + m;
+            for (const std::string& m : ap->facts->missing)
+                missing += (missing.empty() ? "" : ", ") + m;
             link = "<a href=\"" + html_escape(relative_link(ap->facts->log_file, page_path)) +
                    "\">" + html_escape(ap->facts->log_file.filename().string()) + "</a>";
         }
@@ -290,12 +298,23 @@ std::string html_escape(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -306,9 +325,11 @@ std::string html_page(const FlashCheckResult& result, const fs::path& page_path)
     const std::vector<const ApResult*> susceptible = susceptible_aps(result);
     std::string out;
     out.reserve(4096 + result.aps.size() * 1200);
-    out += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-           "<title>Flash check " + html_escape(result.run.time) + "</title><style>";
+    out +=
+        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+        "<title>Flash check " +
+        html_escape(result.run.time) + "</title><style>";
     out += PAGE_STYLE;
     out += "</style></head><body>\n<h1>AP flash check</h1>\n";
     write_run(out, result, counts);

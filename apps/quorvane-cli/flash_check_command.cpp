@@ -19,9 +19,9 @@
 #include "apps/flash-report/html_report.hpp"
 #include "apps/quorvane-cli/ap_selection.hpp"
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/flash_check_output.hpp"
 #include "apps/quorvane-cli/interrupt.hpp"
 #include "apps/quorvane-cli/poll_console.hpp"
-#include "apps/quorvane-cli/flash_check_output.hpp"
 #include "apps/quorvane-cli/poll_report.hpp"
 #include "apps/quorvane-cli/text_table.hpp"
 #include "quorvane/paths/utf8.hpp"
@@ -160,8 +160,13 @@ flash_report::FlashCheckResult build_result(const FlashCheckOptions& options,
         if (!row.wlc_ip.empty() && controllers.insert(row.wlc_ip).second) {
             run.controllers.push_back(row.wlc_ip);
         }
-        flash_report::ApResult ap{drop_invalid_utf8(row.name), row.ip, drop_invalid_utf8(row.model),
-                                  row.wlc_ip, {}, {}, {}};
+        flash_report::ApResult ap{drop_invalid_utf8(row.name),
+                                  row.ip,
+                                  drop_invalid_utf8(row.model),
+                                  row.wlc_ip,
+                                  {},
+                                  {},
+                                  {}};
         if (poll.statuses[i]) {
             ap.poll_status = drop_invalid_utf8(*poll.statuses[i]);
         } else {
@@ -190,7 +195,8 @@ ReportFiles write_report_files(const FlashCheckOptions& options,
     if (!options.write_report_files) return files;
     const std::string html =
         options.html_path.value_or((fs::path(run_dir) / "flash_check_report.html").string());
-    const std::string csv = options.csv_path.value_or((fs::path(run_dir) / "flash_check.csv").string());
+    const std::string csv =
+        options.csv_path.value_or((fs::path(run_dir) / "flash_check.csv").string());
     try {
         flash_report::write_whole_file(html, flash_report::html_page(result, html));
         files.html = html;

@@ -85,8 +85,8 @@ nlohmann::ordered_json optional_text(const std::optional<std::string>& text) {
 
 }  // namespace
 
-void print_flash_check_text(const flash_report::FlashCheckResult& result,
-                            const ReportFiles& files, std::size_t width) {
+void print_flash_check_text(const flash_report::FlashCheckResult& result, const ReportFiles& files,
+                            std::size_t width) {
     const flash_report::Counts counts = flash_report::count(result);
     const auto susceptible = flash_report::susceptible_aps(result);
     std::cout << "\n";
@@ -116,8 +116,9 @@ void print_flash_check_text(const flash_report::FlashCheckResult& result,
         return;
     }
     std::cout << plural(counts.selected, "AP") << " selected, " << counts.polled << " polled, "
-              << counts.failed << " failed; " << counts.checked << " checked: "
-              << counts.susceptible << " susceptible, " << counts.healthy << " healthy";
+              << counts.failed << " failed; " << counts.checked
+              << " checked: " << counts.susceptible << " susceptible, " << counts.healthy
+              << " healthy";
     if (counts.undecided > 0) std::cout << ", " << counts.undecided << " not decided";
     std::cout << "\n";
 }
@@ -130,26 +131,28 @@ nlohmann::ordered_json flash_check_json(const flash_report::FlashCheckResult& re
     for (std::size_t i = 0; i < result.aps.size(); ++i) {
         const ApResult& ap = result.aps[i];
         const bool success = ap.polled_successfully();
-        aps.push_back(
-            {{"index", i},
-             {"ip", ap.address},
-             {"model", ap.model},
-             {"status", optional_text(ap.poll_status)},
-             {"reason", success ? nlohmann::ordered_json() : nlohmann::ordered_json(ap.reason)},
-             {"name", ap.name},
-             {"wlc_ip", ap.controller},
-             {"log", ap.facts ? nlohmann::ordered_json(ap.facts->log_file.string())
-                              : nlohmann::ordered_json()},
-             {"recovery_group", flash_report::recovery_label(ap)},
-             {"failures", flash_report::failures_text(ap)}});
+        aps.push_back({{"index", i},
+                       {"ip", ap.address},
+                       {"model", ap.model},
+                       {"status", optional_text(ap.poll_status)},
+                       // A cause only where the poll failed and named one.
+                       {"reason", success || ap.reason.empty() ? nlohmann::ordered_json()
+                                                               : nlohmann::ordered_json(ap.reason)},
+                       {"name", ap.name},
+                       {"wlc_ip", ap.controller},
+                       {"log", ap.facts ? nlohmann::ordered_json(ap.facts->log_file.string())
+                                        : nlohmann::ordered_json()},
+                       {"recovery_group", flash_report::recovery_label(ap)},
+                       {"failures", flash_report::failures_text(ap)}});
     }
     nlohmann::ordered_json susceptible = nlohmann::ordered_json::array();
     for (const ApResult* ap : flash_report::susceptible_aps(result)) {
-        susceptible.push_back({{"ap_name", ap->name},
-                               {"ap_model", ap->facts->model_text},
-                               {"ap_ip", ap->address},
-                               {"recovery", tessivar::recovery_group_text(*ap->facts->group).recovery},
-                               {"next_step", flash_report::next_step(*ap->facts->group)}});
+        susceptible.push_back(
+            {{"ap_name", ap->name},
+             {"ap_model", ap->facts->model_text},
+             {"ap_ip", ap->address},
+             {"recovery", tessivar::recovery_group_text(*ap->facts->group).recovery},
+             {"next_step", flash_report::next_step(*ap->facts->group)}});
     }
     nlohmann::ordered_json undecided = nlohmann::ordered_json::array();
     for (const ApResult* ap : flash_report::aps_with(result, Outcome::undecided)) {
@@ -158,29 +161,31 @@ nlohmann::ordered_json flash_check_json(const flash_report::FlashCheckResult& re
                              {"missing", ap->facts ? nlohmann::ordered_json(ap->facts->missing)
                                                    : nlohmann::ordered_json::array()}});
     }
-    return {{"polled",
-             {{"success", counts.polled - counts.failed},
-              {"failed", counts.selected - (counts.polled - counts.failed)},
-              {"seconds", std::round(seconds * 10) / 10},
-              {"run_dir", run_dir},
-              {"interrupted", result.run.interrupted}}},
-            {"interrupted", result.run.interrupted},
-            {"counts",
-             {{"selected", counts.selected},
-              {"polled", counts.polled},
-              {"failed", counts.failed},
-              {"stopped", counts.stopped},
-              {"not_polled", counts.not_polled},
-              {"checked", counts.checked},
-              {"susceptible", counts.susceptible},
-              {"healthy", counts.healthy},
-              {"undecided", counts.undecided}}},
-            {"aps", aps},
-            {"susceptible", susceptible},
-            {"undecided", undecided},
-            {"reports", result.reports},
-            {"html", files.html.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(files.html)},
-            {"csv", files.csv.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(files.csv)}};
+    return {
+        {"polled",
+         {{"success", counts.polled - counts.failed},
+          {"failed", counts.selected - (counts.polled - counts.failed)},
+          {"seconds", std::round(seconds * 10) / 10},
+          {"run_dir", run_dir},
+          {"interrupted", result.run.interrupted}}},
+        {"interrupted", result.run.interrupted},
+        {"counts",
+         {{"selected", counts.selected},
+          {"polled", counts.polled},
+          {"failed", counts.failed},
+          {"stopped", counts.stopped},
+          {"not_polled", counts.not_polled},
+          {"checked", counts.checked},
+          {"susceptible", counts.susceptible},
+          {"healthy", counts.healthy},
+          {"undecided", counts.undecided}}},
+        {"aps", aps},
+        {"susceptible", susceptible},
+        {"undecided", undecided},
+        {"reports", result.reports},
+        {"html",
+         files.html.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(files.html)},
+        {"csv", files.csv.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(files.csv)}};
 }
 
 }  // namespace quorvane::cli

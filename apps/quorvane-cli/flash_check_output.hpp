@@ -19,8 +19,8 @@ struct ReportFiles {
 
 // Tables fitted to `width` columns (0: no limit), the next steps, the report paths and a
 // closing count.
-void print_flash_check_text(const flash_report::FlashCheckResult& result,
-                            const ReportFiles& files, std::size_t width);
+void print_flash_check_text(const flash_report::FlashCheckResult& result, const ReportFiles& files,
+                            std::size_t width);
 
 nlohmann::ordered_json flash_check_json(const flash_report::FlashCheckResult& result,
                                         const ReportFiles& files, const std::string& run_dir,

@@ -18,8 +18,7 @@ std::string table_line(const std::vector<std::string>& cells,
                        const std::vector<std::size_t>& widths);
 
 void print_text_table(const std::vector<std::string>& headings,
-                      const std::vector<std::vector<std::string>>& rows,
-                      std::size_t max_width = 0);
+                      const std::vector<std::vector<std::string>>& rows, std::size_t max_width = 0);
 
 // The width to fit standard output to: 0 (no limit) when it is not a terminal, else COLUMNS
 // when set, else the terminal's own width.

@@ -115,8 +115,9 @@ void print_table(const Analysis& analysis) {
     if (!susceptible.empty()) {
         std::vector<std::vector<std::string>> rows{{"AP NAME", "MODEL", "ADDRESS", "RECOVERY"}};
         for (const auto* ap : susceptible) {
-            rows.push_back({ap->name, ap->facts->model_text, ap->address,
-                            std::string(tessivar::recovery_group_text(*ap->facts->group).recovery)});
+            rows.push_back(
+                {ap->name, ap->facts->model_text, ap->address,
+                 std::string(tessivar::recovery_group_text(*ap->facts->group).recovery)});
         }
         std::cout << susceptible.size() << " susceptible AP" << (susceptible.size() == 1 ? "" : "s")
                   << ":\n";
@@ -127,8 +128,7 @@ void print_table(const Analysis& analysis) {
     const auto undecided = flash_report::aps_with(result, flash_report::Outcome::undecided);
     if (!undecided.empty()) {
         std::cout << "Nothing could be decided for " << undecided.size() << " of the "
-                  << result.aps.size()
-                  << " APs: their logs lack the outputs the checks need:\n";
+                  << result.aps.size() << " APs: their logs lack the outputs the checks need:\n";
         std::vector<std::vector<std::string>> rows{{"AP NAME", "ADDRESS", "MISSING FROM THE LOG"}};
         for (const auto* ap : undecided) {
             std::string missing;
@@ -250,7 +250,8 @@ int main(int argc, char** argv) {
         if (!html.empty()) {
             flash_report::write_whole_file(html, flash_report::html_page(analysis.result, html));
         }
-        if (!csv.empty()) flash_report::write_whole_file(csv, flash_report::csv_text(analysis.result));
+        if (!csv.empty())
+            flash_report::write_whole_file(csv, flash_report::csv_text(analysis.result));
     } catch (const std::exception& e) {
         std::cerr << "tessivar: " << e.what() << "\n";
         return 1;

@@ -44,7 +44,8 @@ TEST(FlashCheckResult, EachApHasOneOutcomeAndRecoveryLabel) {
         EXPECT_EQ(flash_report::recovery_label(ap), c.label);
         result.aps.push_back(ap);
     }
-    result.aps.push_back({"never", "", "", "", std::string(flash_report::NOT_POLLED_STATUS), {}, {}});
+    result.aps.push_back(
+        {"never", "", "", "", std::string(flash_report::NOT_POLLED_STATUS), {}, {}});
     const flash_report::Counts counts = flash_report::count(result);
     EXPECT_EQ(counts.selected, 9u);
     EXPECT_EQ(counts.polled, 7u);  // the offline row counts as finished

@@ -32,8 +32,8 @@ TEST(ApFacts, AgreeWithTheFolderAnalysisForEveryBranch) {
     for (const auto& facts : tessivar::ap_facts(dir.path())) {
         EXPECT_EQ(facts.undecided(), facts.name == "bare") << facts.name;  // bare: no outputs
         if (!facts.group) continue;
-        from_facts[facts.name] = {facts.model_text,
-                                  std::string(tessivar::recovery_group_text(*facts.group).recovery)};
+        from_facts[facts.name] = {
+            facts.model_text, std::string(tessivar::recovery_group_text(*facts.group).recovery)};
     }
     EXPECT_EQ(from_facts, analysed);
 }
