@@ -15,7 +15,7 @@ dl.run dd { margin: 0; }
 table { border-collapse: collapse; width: 100%; margin: .5em 0; }
 th, td { border: 1px solid #bbb; padding: .25em .5em; text-align: left; vertical-align: top; }
 th { background: #eee; }
-td:first-child, td:nth-child(2) { white-space: nowrap; }
+td:nth-child(-n+3) { white-space: nowrap; }
 th button { font: inherit; font-weight: 600; border: 0; background: none; padding: 0;
             cursor: pointer; }
 th[aria-sort=ascending] button::after { content: " \25B2"; }
