@@ -109,7 +109,11 @@ class StartedAps {
         const std::size_t close = line.find(") Connecting ", kPrefix.size());
         if (close == std::string::npos) return;
         const std::string number = line.substr(kPrefix.size(), close - kPrefix.size());
-        if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return;
+        // A log callback must never throw: anything but a small decimal number is ignored.
+        if (number.empty() || number.size() > 9 ||
+            number.find_first_not_of("0123456789") != std::string::npos) {
+            return;
+        }
         std::lock_guard lock(mutex_);
         started_.insert(std::stoul(number) - 1);
     }
