@@ -4,7 +4,7 @@
 Writes N AP logs (the simulated demo fleet's logs, repeated under new names and addresses)
 into a run folder of four controller folders, makes the page with `tessivar --html`, then
 opens it in Chromium several times through a harness that reads the page's own navigation
-timing (start to the end of its load event, its script included) and forces a layout.
+timing (start to the end of its load event, its script included).
 
     python3 bench/report/page_open_bench.py build/default/apps/tessivar-cli/tessivar 5000
 """
@@ -26,12 +26,8 @@ HARNESS = """<!DOCTYPE html><html><body><pre id="result"></pre>
 var frame = document.getElementById('page');
 frame.addEventListener('load', function () {
   var w = frame.contentWindow, t = w.performance.getEntriesByType('navigation')[0];
-  var before = w.performance.now();
-  var height = w.document.body.offsetHeight;  // forces style and layout of the whole page
-  var layout = w.performance.now() - before;
   document.getElementById('result').textContent = JSON.stringify(
-      {load: t.loadEventEnd, layout: layout, rows: w.document.querySelectorAll('tr').length,
-       height: height});
+      {load: t.loadEventEnd, rows: w.document.querySelectorAll('tr').length});
 });
 </script></body></html>"""
 
@@ -67,7 +63,7 @@ def main():
         harness = os.path.join(scratch, "harness.html")
         with open(harness, "w", encoding="utf-8") as f:
             f.write(HARNESS)
-        loads, layouts, walls = [], [], []
+        loads, walls = [], []
         for attempt in range(5):
             started = time.monotonic()
             dom = subprocess.run([browser, "--headless", "--disable-gpu", "--no-sandbox",
@@ -78,11 +74,9 @@ def main():
             walls.append(time.monotonic() - started)
             result = json.loads(html.unescape(re.search(r'<pre id="result">(.*?)</pre>', dom, re.S).group(1)))
             loads.append(result["load"])
-            layouts.append(result["layout"])
         print("%d APs, page %.1f MB, %d table rows" % (count, os.path.getsize(page) / 1e6, result["rows"]))
         print("page load (navigation start to load end, script included): median %.0f ms, max %.0f ms"
               % (statistics.median(loads), max(loads)))
-        print("full layout after load: median %.0f ms" % statistics.median(layouts))
         print("whole chromium run (start, open, dump, exit): median %.2f s" % statistics.median(walls))
 
 
