@@ -23,7 +23,8 @@ th[aria-sort=descending] button::after { content: " \25BC"; }
 tr:nth-child(even) td { background: #f7f7f7; }
 .note { background: #fff4d6; border-left: 4px solid #b58100; padding: .4em .8em; }
 #filters label { margin-right: 1.5em; }
-details { margin: .3em 0; border: 1px solid #ccc; padding: .3em .6em; }
+details { margin: .3em 0; border: 1px solid #ccc; padding: .3em .6em;
+          content-visibility: auto; contain-intrinsic-size: auto 2.2em; }
 details > summary { cursor: pointer; font-weight: 600; }
 dl.evidence { display: grid; grid-template-columns: max-content auto; gap: .1em 1em; }
 dl.evidence dd { margin: 0; }
