@@ -1,7 +1,6 @@
 #include "apps/flash-report/html_report.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace flash_report {
@@ -17,7 +16,10 @@ std::string url_path(const std::string& path) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string url;
     for (unsigned char c : path) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+        const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                (c >= '0' && c <= '9') ||
+                                std::string_view("-._~/").find(c) != std::string_view::npos;
+        if (unreserved) {
             url += static_cast<char>(c);
         } else {
             url += '%';
