@@ -41,3 +41,18 @@ assert offline.split()[-1] == "stopped", offline
 assert "Page:" in out and "CSV:" in out, out
 assert finished >= 1, out
 print("partial results named as such")
+
+# The same stop with --json: the object says the run was interrupted.
+proc = subprocess.Popen([quorvane, "flash-check", "--simulate", "--json"], stdout=subprocess.PIPE,
+                        stderr=subprocess.PIPE)
+for line in proc.stderr:
+    if line.rstrip().endswith(b"| show flash"):  # an AP is on its last command
+        break
+proc.send_signal(signal.SIGINT)
+out, _ = proc.communicate(timeout=120)
+result = json.loads(out)
+assert proc.returncode == 130 and result["interrupted"] and result["polled"]["interrupted"], result
+statuses = {ap["name"]: ap["status"] for ap in result["aps"]}
+assert statuses["AP-WH-OFFLINE"] == "stopped", statuses
+assert result["counts"]["checked"] == sum(1 for s in statuses.values() if s == "Success"), result
+print("interrupted runs say so in JSON")
