@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "tessivar/log_folder.hpp"
 #include "tessivar/recovery.hpp"
 #include "tessivar/report.hpp"
 #include "tessivar/scan_pool.hpp"
@@ -20,39 +21,10 @@ std::ostream& diagnostic_stream() {
     return where && std::string_view(where) == "stderr" ? std::cerr : std::cout;
 }
 
-constexpr std::string_view kReportPrefix = "Status_check_results_";
-
-bool ends_with_log(std::string_view name) {
-    if (name.size() < 4) return false;
-    std::string tail(name.substr(name.size() - 4));
-    for (char& c : tail) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return tail == ".log";
-}
-
-// The analyser's own reports end in ".log" too; counting them would add one phantom AP per
-// earlier run.
-bool is_report_name(std::string_view name) { return name.starts_with(kReportPrefix); }
-
-// Log files in the order the folder listing yields them; the status table and the groups
-// follow it.
-std::vector<std::filesystem::path> list_logs(const std::filesystem::path& log_dir) {
-    std::vector<std::filesystem::path> logs;
-    for (const auto& entry : std::filesystem::directory_iterator(log_dir)) {
-        const std::string name = entry.path().filename().string();
-        if (!ends_with_log(name) || is_report_name(name)) continue;
-        std::error_code ec;
-        if (!entry.is_regular_file(ec)) continue;
-        logs.push_back(entry.path());
-    }
-    return logs;
-}
-
 std::filesystem::path report_path_for(const std::filesystem::path& log_dir) {
     std::filesystem::path folder = std::filesystem::absolute(log_dir).lexically_normal();
     if (!folder.has_filename()) folder = folder.parent_path();
-    const std::string name = std::string(kReportPrefix) + folder.filename().string() + ".log";
+    const std::string name = std::string(REPORT_PREFIX) + folder.filename().string() + ".log";
     return log_dir / name;
 }
 

@@ -117,16 +117,18 @@ TextCheck backup_version_fact(const MarkerIndex& log) {
     return version_fact(log, Marker::backup_image, backup_image_buggy);
 }
 
-bool cnssdaemon_fact(const MarkerIndex& log) {
+std::string_view cnss_log_line(const MarkerIndex& log) {
     const std::string_view text = log.text();
     const std::string_view marker = marker_text(Marker::cnss_log);
     for (std::size_t at = log.first(Marker::cnss_log); at != npos; at = find(text, marker, at)) {
         const std::string_view line = line_at(text, at);
-        if (find(line, "root") != npos) return true;
+        if (find(line, "root") != npos) return trim(line);
         at = static_cast<std::size_t>(line.data() - text.data()) + line.size();
     }
-    return false;
+    return {};
 }
+
+bool cnssdaemon_fact(const MarkerIndex& log) { return !cnss_log_line(log).empty(); }
 
 TextCheck boot_partition_fact(const MarkerIndex& log) {
     const std::string_view line = log.first_line(Marker::boot_path_list);
@@ -135,12 +137,12 @@ TextCheck boot_partition_fact(const MarkerIndex& log) {
     return {std::string(partition), partition == "part1"};
 }
 
-std::optional<bool> integrity_failed_fact(const MarkerIndex& log) {
+std::optional<IntegrityReport> integrity_report(const MarkerIndex& log) {
     const std::string_view text = log.text();
     const std::string_view command = log.first_line(Marker::image_integrity);
     if (command.empty()) return std::nullopt;
     constexpr int kFollowingLines = 25;
-    std::array<std::string_view, 9> kept;
+    IntegrityReport kept;
     std::size_t kept_count = 0;
     std::size_t pos = static_cast<std::size_t>(command.data() - text.data()) + command.size();
     for (int i = 0; i < kFollowingLines && pos < text.size() && kept_count < kept.size(); ++i) {
@@ -150,9 +152,15 @@ std::optional<bool> integrity_failed_fact(const MarkerIndex& log) {
         pos = end;
     }
     if (kept_count < kept.size()) return std::nullopt;
+    return kept;
+}
+
+std::optional<bool> integrity_failed_fact(const MarkerIndex& log) {
+    const auto report = integrity_report(log);
+    if (!report) return std::nullopt;
     bool failed = false;
     for (std::size_t index : {2, 3, 4, 6, 7, 8}) {
-        const std::string_view line = kept[index];
+        const std::string_view line = (*report)[index];
         const std::size_t first = line.find(':');
         if (first == npos) return std::nullopt;
         const std::size_t second = line.find(':', first + 1);
@@ -189,11 +197,19 @@ MegabytesCheck part2_free_fact(const MarkerIndex& log) {
 
 LogFacts scan_log(std::string_view text) {
     const MarkerIndex log(text);
-    return LogFacts{hostname_fact(log),       ip_fact(log),
-                    model_fact(log),          primary_version_fact(log),
-                    backup_version_fact(log), cnssdaemon_fact(log),
-                    boot_partition_fact(log), integrity_failed_fact(log),
-                    part2_free_fact(log)};
+    LogFacts facts{hostname_fact(log),       ip_fact(log),
+                   model_fact(log),          primary_version_fact(log),
+                   backup_version_fact(log), cnssdaemon_fact(log),
+                   boot_partition_fact(log), integrity_failed_fact(log),
+                   part2_free_fact(log),     std::string(cnss_log_line(log)),
+                   {}};
+    if (const auto report = integrity_report(log)) {
+        // The partition headings and their statuses; the command echo is left out.
+        for (std::size_t i = 1; i < report->size(); ++i) {
+            facts.integrity_lines.emplace_back(trim((*report)[i]));
+        }
+    }
+    return facts;
 }
 
 }  // namespace tessivar

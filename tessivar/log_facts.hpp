@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "tessivar/marker_index.hpp"
 
@@ -24,8 +26,14 @@ std::string ip_fact(const MarkerIndex& log);
 TextCheck model_fact(const MarkerIndex& log);
 TextCheck primary_version_fact(const MarkerIndex& log);
 TextCheck backup_version_fact(const MarkerIndex& log);
+// The root-owned cnss daemon log line of the flash listing, trimmed; empty when none.
+std::string_view cnss_log_line(const MarkerIndex& log);
 bool cnssdaemon_fact(const MarkerIndex& log);
 TextCheck boot_partition_fact(const MarkerIndex& log);
+// The nine non-blank lines that follow the integrity command's first mention: its echo, then
+// a heading and three statuses per image partition. None when the report is cut short.
+using IntegrityReport = std::array<std::string_view, 9>;
+std::optional<IntegrityReport> integrity_report(const MarkerIndex& log);
 std::optional<bool> integrity_failed_fact(const MarkerIndex& log);
 MegabytesCheck part2_free_fact(const MarkerIndex& log);
 
@@ -39,6 +47,9 @@ struct LogFacts {
     TextCheck boot;
     std::optional<bool> integrity_failed;
     MegabytesCheck part2;
+    // Evidence for a reader: the lines the cnss and integrity facts were read from.
+    std::string cnss_line;
+    std::vector<std::string> integrity_lines;
 };
 
 // All facts of one log, from a single marker index.

@@ -4,23 +4,28 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 
 #include <nlohmann/json.hpp>
 
+#include "apps/flash-report/csv_report.hpp"
+#include "apps/flash-report/flash_check_result.hpp"
+#include "apps/flash-report/html_report.hpp"
 #include "apps/quorvane-cli/ap_selection.hpp"
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/flash_check_output.hpp"
 #include "apps/quorvane-cli/interrupt.hpp"
 #include "apps/quorvane-cli/poll_console.hpp"
 #include "apps/quorvane-cli/poll_report.hpp"
 #include "apps/quorvane-cli/text_table.hpp"
+#include "quorvane/paths/utf8.hpp"
 #include "quorvane/quorvane.hpp"
-#include "tessivar/recovery.hpp"
 #include "tessivar/tessivar.hpp"
 
 namespace quorvane::cli {
@@ -38,6 +43,9 @@ struct FlashCheckOptions {
     std::vector<std::string> cmds = kFlashCheckCommands;
     std::optional<std::string> cmds_file;
     bool json = false;
+    std::optional<std::string> html_path;  // default: in the run folder
+    std::optional<std::string> csv_path;
+    bool write_report_files = true;
 
     // The commands as `aps poll` takes them, for the retry hint.
     std::string retry_arguments() const {
@@ -60,11 +68,20 @@ FlashCheckOptions parse_options(const std::vector<std::string>& args) {
             if (options.cmds.empty()) throw UsageError{"the command file " + args[i] + " is empty"};
         } else if (args[i] == "--json") {
             options.json = true;
+        } else if (args[i] == "--html" || args[i] == "--csv") {
+            if (i + 1 == args.size()) throw UsageError{args[i] + " needs a file name"};
+            (args[i] == "--html" ? options.html_path : options.csv_path) = args[i + 1];
+            ++i;
+        } else if (args[i] == "--no-report") {
+            options.write_report_files = false;
         } else {
             throw UsageError{"unknown argument '" + args[i] + "'"};
         }
     }
     options.selection.flash_checker = true;
+    if (!options.write_report_files && (options.html_path || options.csv_path)) {
+        throw UsageError{"--no-report cannot be combined with --html or --csv"};
+    }
     return options;
 }
 
@@ -81,80 +98,122 @@ std::vector<fs::path> log_folders(const PollReport& poll, const std::string& dat
     return folders;
 }
 
-struct Analysis {
-    std::vector<tessivar::SusceptibleAp> susceptible;  // in group order over all folders
-    std::vector<std::string> reports;
+// Which APs a poll has started, read from the single-AP poll's "Connecting" log line: after
+// a stop, an AP that started and never reported was stopped while running; one that never
+// started was not polled at all.
+class StartedAps {
+  public:
+    void note(const std::string& line) {
+        constexpr std::string_view kPrefix = "[AP] (";
+        if (!line.starts_with(kPrefix)) return;
+        const std::size_t close = line.find(") Connecting ", kPrefix.size());
+        if (close == std::string::npos) return;
+        const std::string number = line.substr(kPrefix.size(), close - kPrefix.size());
+        // A log callback must never throw: anything but a small decimal number is ignored.
+        if (number.empty() || number.size() > 9 ||
+            number.find_first_not_of("0123456789") != std::string::npos) {
+            return;
+        }
+        std::lock_guard lock(mutex_);
+        started_.insert(std::stoul(number) - 1);
+    }
+    bool started(std::size_t index) const {
+        std::lock_guard lock(mutex_);
+        return started_.count(index) > 0;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::set<std::size_t> started_;
 };
 
-Analysis analyse(const std::vector<fs::path>& folders) {
-    Analysis analysis;
-    std::vector<tessivar::SusceptibleAp> all;
+// Runs the analyser on every log folder: its report files, and the facts of each log by path.
+std::map<fs::path, tessivar::ApFacts> analyse(const std::vector<fs::path>& folders,
+                                              std::vector<std::string>& reports) {
+    std::map<fs::path, tessivar::ApFacts> facts;
     for (const fs::path& folder : folders) {
-        auto [aps, report] = tessivar::analyze_logs(folder);
-        if (!report.empty()) analysis.reports.push_back(report);
-        all.insert(all.end(), aps.begin(), aps.end());
-    }
-    // Each folder's APs come in the analyser's group order; so do those of the whole run.
-    for (std::size_t g = 0; g < tessivar::RECOVERY_GROUP_COUNT; ++g) {
-        const std::string_view recovery =
-            tessivar::recovery_group_text(static_cast<tessivar::RecoveryGroup>(g)).recovery;
-        const auto group_start = analysis.susceptible.size();
-        for (const auto& ap : all) {
-            if (ap.recovery == recovery) analysis.susceptible.push_back(ap);
+        const std::string report = tessivar::analyze_logs(folder).second;
+        if (!report.empty()) reports.push_back(report);
+        for (tessivar::ApFacts& ap : tessivar::ap_facts(folder)) {
+            facts.emplace(ap.log_file, std::move(ap));
         }
-        // Shown by name within a group, so that two runs over one fleet read the same.
-        std::stable_sort(analysis.susceptible.begin() + static_cast<long>(group_start),
-                         analysis.susceptible.end(),
-                         [](const auto& a, const auto& b) { return a.ap_name < b.ap_name; });
     }
-    return analysis;
+    return facts;
 }
 
-void print_text(const PollReport& poll, const Analysis& analysis) {
-    std::cout << "\n";
-    if (analysis.susceptible.empty()) {
-        std::cout << "No polled AP is exposed to the flash problem.\n";
-    } else {
-        std::vector<std::vector<std::string>> cells;
-        for (const auto& ap : analysis.susceptible) {
-            cells.push_back({ap.ap_name, ap.ap_model, ap.ap_ip, ap.recovery});
-        }
-        std::cout << "Susceptible APs, by recovery:\n";
-        print_text_table({"AP NAME", "MODEL", "ADDRESS", "RECOVERY"}, cells);
-    }
-    std::vector<std::vector<std::string>> unchecked;
+flash_report::FlashCheckResult build_result(const FlashCheckOptions& options,
+                                            const PollReport& poll, const StartedAps& started,
+                                            const std::map<std::size_t, std::string>& reasons,
+                                            const std::string& data_dir) {
+    flash_report::FlashCheckResult result;
+    flash_report::RunInfo& run = result.run;
+    run.time = flash_report::local_time_now();
+    run.polled = true;
+    run.interrupted = poll.interrupted;
+    run.section = options.selection.section.value_or("");
+    run.site_tag = options.selection.site_tag.value_or("");
+    run.model_group = options.selection.model_group.value_or("");
+    run.commands = options.cmds;
+    const std::vector<fs::path> folders = log_folders(poll, data_dir);
+    for (const fs::path& folder : folders) run.folders.push_back(folder.string());
+    auto facts = analyse(folders, result.reports);
+
+    std::set<std::string> controllers;
     for (std::size_t i = 0; i < poll.rows.size(); ++i) {
         const ApRow& row = poll.rows[i];
-        if (!poll.statuses[i]) {
-            unchecked.push_back({row.name, row.model, row.ip, "Not polled (the run was stopped)"});
-        } else if (!is_success_status(*poll.statuses[i])) {
-            unchecked.push_back({row.name, row.model, row.ip, *poll.statuses[i]});
+        if (!row.wlc_ip.empty() && controllers.insert(row.wlc_ip).second) {
+            run.controllers.push_back(row.wlc_ip);
         }
+        flash_report::ApResult ap{drop_invalid_utf8(row.name),
+                                  row.ip,
+                                  drop_invalid_utf8(row.model),
+                                  row.wlc_ip,
+                                  {},
+                                  {},
+                                  {}};
+        if (poll.statuses[i]) {
+            ap.poll_status = drop_invalid_utf8(*poll.statuses[i]);
+        } else {
+            ap.poll_status = std::string(started.started(i) ? flash_report::STOPPED_STATUS
+                                                            : flash_report::NOT_POLLED_STATUS);
+        }
+        if (const auto reason = reasons.find(i); reason != reasons.end()) {
+            ap.reason = drop_invalid_utf8(reason->second);
+        }
+        // Only a finished poll is analysed: a stopped AP's log is cut short.
+        if (ap.polled_successfully()) {
+            const auto found = facts.find(ap_log_path(data_dir, "AP", row));
+            if (found != facts.end()) ap.facts = found->second;
+        }
+        result.aps.push_back(std::move(ap));
     }
-    if (!unchecked.empty()) {
-        std::cout << "\nNOT CHECKED: these APs could not be polled, so nothing is known about "
-                     "their flash:\n";
-        print_text_table({"AP NAME", "MODEL", "ADDRESS", "STATUS"}, unchecked);
-    }
-    std::cout << "\n";
-    for (const std::string& report : analysis.reports) std::cout << "Report: " << report << "\n";
-    std::cout << poll.succeeded + poll.failed << " APs polled, " << poll.failed << " failed, "
-              << analysis.susceptible.size() << " susceptible\n";
+    return result;
 }
 
-void print_json(const PollReport& poll, const Analysis& analysis, const std::string& run_dir) {
-    nlohmann::ordered_json susceptible = nlohmann::ordered_json::array();
-    for (const auto& ap : analysis.susceptible) {
-        susceptible.push_back({{"ap_name", ap.ap_name},
-                               {"ap_model", ap.ap_model},
-                               {"ap_ip", ap.ap_ip},
-                               {"recovery", ap.recovery}});
+// Writes the page and the spreadsheet; a failure to write is reported, not fatal: the
+// terminal result stands on its own.
+ReportFiles write_report_files(const FlashCheckOptions& options,
+                               const flash_report::FlashCheckResult& result,
+                               const std::string& run_dir) {
+    ReportFiles files;
+    if (!options.write_report_files) return files;
+    const std::string html =
+        options.html_path.value_or((fs::path(run_dir) / "flash_check_report.html").string());
+    const std::string csv =
+        options.csv_path.value_or((fs::path(run_dir) / "flash_check.csv").string());
+    try {
+        flash_report::write_whole_file(html, flash_report::html_page(result, html));
+        files.html = html;
+    } catch (const std::exception& e) {
+        std::cerr << "quorvane: " << e.what() << "\n";
     }
-    const nlohmann::ordered_json out = {{"polled", poll_summary_json(poll, run_dir)},
-                                        {"aps", poll.results},
-                                        {"susceptible", susceptible},
-                                        {"reports", analysis.reports}};
-    std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    try {
+        flash_report::write_whole_file(csv, flash_report::csv_text(result));
+        files.csv = csv;
+    } catch (const std::exception& e) {
+        std::cerr << "quorvane: " << e.what() << "\n";
+    }
+    return files;
 }
 
 }  // namespace
@@ -165,9 +224,17 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
     setenv("TESSIVAR_DIAGNOSTICS", "stderr", 1);
 
     PollConsole console(::isatty(STDERR_FILENO) == 1);
+    StartedAps started;
+    std::map<std::size_t, std::string> reasons;  // by AP index; only the operation's thread writes
     EngineOptions engine_options;
     engine_options.ssh_port = common.ssh_port;
-    Quorvane engine(engine_options, [&console](const std::string& line) { console.log(line); });
+    engine_options.on_poll_result = [&reasons](const PollResult& result) {
+        if (!result.reason.empty()) reasons[static_cast<std::size_t>(result.idx)] = result.reason;
+    };
+    Quorvane engine(engine_options, [&console, &started](const std::string& line) {
+        started.note(line);
+        console.log(line);
+    });
     engine.operation = "WLC & AP";
     engine.workflow = "AP Flash Checker";
 
@@ -194,18 +261,23 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
         std::cerr << "quorvane: " << e.what() << "\n";
         return kExitFailed;
     }
-    if (poll.interrupted) {
-        print_poll_epilogue(poll, options.retry_arguments());
-        std::cerr << "quorvane: nothing was analysed\n";
-        return kExitInterrupted;
+    flash_report::FlashCheckResult result;
+    try {
+        result = build_result(options, poll, started, reasons, engine.data_dir);
+    } catch (const std::exception& e) {
+        std::cerr << "quorvane: the analysis failed: " << e.what() << "\n";
+        return kExitFailed;
     }
-    const Analysis analysis = analyse(log_folders(poll, engine.data_dir));
+    const ReportFiles files = write_report_files(options, result, engine.data_dir);
     if (options.json) {
-        print_json(poll, analysis, engine.data_dir);
+        std::cout << flash_check_json(result, files, engine.data_dir, poll.seconds)
+                         .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+                  << "\n";
     } else {
-        print_text(poll, analysis);
+        print_flash_check_text(result, files, terminal_width());
     }
     print_poll_epilogue(poll, options.retry_arguments());
+    if (poll.interrupted) return kExitInterrupted;
     return poll.succeeded == 0 ? kExitFailed : kExitOk;
 }
 

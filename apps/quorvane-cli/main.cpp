@@ -16,13 +16,16 @@ namespace {
 const Subcommand kSubcommands[] = {
     {"flash-check", "find the QCA APs exposed to the flash problem and their recovery",
      "  quorvane flash-check [options] [--section S] [--site-tag T] [--model-group LABEL]\n"
-     "                       [--cmds FILE] [--json]\n"
+     "                       [--cmds FILE] [--json] [--html PATH] [--csv PATH] [--no-report]\n"
      "    --section S          fetch only from the controller of config section S\n"
      "    --site-tag T         check only the APs of site tag T\n"
      "    --model-group LABEL  check only the models holding a 4-digit number of LABEL\n"
      "    --cmds FILE          poll these commands instead of show version, show boot,\n"
      "                         show filesystems, show image integrity and show flash\n"
-     "    --json               print one JSON object: polled, aps, susceptible, reports\n"
+     "    --json               print one JSON object: polled, counts, aps, susceptible, reports\n"
+     "    --html PATH          write the page elsewhere than <run folder>/flash_check_report.html\n"
+     "    --csv PATH           write the CSV elsewhere than <run folder>/flash_check.csv\n"
+     "    --no-report          write neither the page nor the CSV\n"
      "  Fetches the QCA-based APs of every controller, polls them as aps poll does (one log\n"
      "  per AP, failed_aps.json for retries, Ctrl-C stops the run), analyses the logs and\n"
      "  prints each susceptible AP with its recovery; APs that could not be polled are\n"
