@@ -63,7 +63,7 @@ class PyEngine {
         : log_cb_(std::move(log_cb)),
           progress_cb_(std::move(progress_cb)),
           ap_update_cb_(std::move(ap_update_cb)),
-          on_poll_result_(kwargs.contains("on_poll_result") ? kwargs["on_poll_result"]
+          on_poll_result_(kwargs.contains("on_poll_result") ? py::object(kwargs["on_poll_result"])
                                                             : py::none()) {
         EngineOptions options = engine_options_from(kwargs);
         LogCallback log = make_log_callback(log_cb_);

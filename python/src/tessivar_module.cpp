@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tessivar/recovery.hpp"
 #include "tessivar/tessivar.hpp"
 
 namespace py = pybind11;
@@ -57,6 +58,15 @@ PYBIND11_MODULE(_tessivar, m) {
             PyErr_SetString(error_class.ptr(), e.what());
         }
     });
+
+    py::tuple recoveries(tessivar::RECOVERY_GROUP_COUNT);
+    for (std::size_t g = 0; g < tessivar::RECOVERY_GROUP_COUNT; ++g) {
+        const auto text =
+            tessivar::recovery_group_text(static_cast<tessivar::RecoveryGroup>(g)).recovery;
+        recoveries[g] = py::str(text.data(), text.size());
+    }
+    // The recovery texts in report order, for hosts that merge several folders' results.
+    m.attr("RECOVERIES") = recoveries;
 
     m.def(
         "analyze_logs",

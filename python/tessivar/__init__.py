@@ -6,10 +6,12 @@
 analyze_logs reads every per-AP ".log" file of one folder (as the engine's polls write
 them), appends a report to that folder and returns the susceptible APs as dicts with the
 keys ap_name, ap_model, ap_ip and recovery. The check functions read one log file each and
-return None for a fact the log does not show.
+return None for a fact the log does not show. RECOVERIES lists the recovery texts in
+report order.
 """
 
 from tessivar._tessivar import (
+    RECOVERIES,
     _read_lines,
     analyze_logs,
     ap_hostname_from_run_header,
@@ -25,6 +27,7 @@ from tessivar._tessivar import (
 from tessivar.errors import Error, FileError
 
 __all__ = [
+    "RECOVERIES",
     "analyze_logs",
     "ap_hostname_from_run_header",
     "ap_ip_from_run_header",
