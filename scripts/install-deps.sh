@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     openssh-client sshpass
+    pybind11-dev python3-dev python3-pytest
 )
 
 missing=()
