@@ -29,8 +29,9 @@ with SimulatedFleet() if args.simulate else contextlib.nullcontext() as fleet:
     q.write_filtered_ap_list(rows)
     try:
         success, failed = q.run_ap_poller(rows, "AP", COMMANDS)
-    except KeyboardInterrupt:
-        sys.exit(f"stopped: {len(statuses)} of {len(rows)} APs done, nothing analysed")
+    except KeyboardInterrupt:  # the engine has been shut down
+        print(f"stopped: {len(statuses)} of {len(rows)} APs done, nothing analysed", file=sys.stderr)
+        sys.exit(130)
     folders = dict.fromkeys(os.path.join(q.data_dir, "WLC_" + r.wlc_ip.replace(".", "_"))
                             if r.wlc_ip else q.data_dir for r in rows)
     found = [ap for f in folders if os.path.isdir(f) for ap in tessivar.analyze_logs(f)[0]]

@@ -8,13 +8,31 @@ namespace {
 
 std::atomic<bool> callbacks_closed{false};
 
+// An engine worker calls back many times: its Python thread state is kept for the
+// thread's life instead of being made and dropped around every call.
+struct KeptThreadState {
+    bool kept = false;
+    ~KeptThreadState() {
+        // At interpreter exit the state is left to the process's end.
+        if (!kept || callbacks_closed.load() || !Py_IsInitialized()) return;
+        py::gil_scoped_acquire gil;
+        gil.dec_ref();
+    }
+};
+thread_local KeptThreadState kept_thread_state;
+
 bool connected(const py::object& fn) { return !fn.is_none() && py::bool_(fn); }
 
 // Runs `call` under the GIL, turning a Python exception into CallbackError.
 template <class Call>
 void call_python(const char* which, Call&& call) {
     if (callbacks_closed.load()) return;
+    const bool foreign_thread = PyGILState_GetThisThreadState() == nullptr;
     py::gil_scoped_acquire gil;
+    if (foreign_thread && !kept_thread_state.kept) {
+        gil.inc_ref();
+        kept_thread_state.kept = true;
+    }
     try {
         call();
     } catch (py::error_already_set& e) {
