@@ -1,6 +1,8 @@
 """What crosses the boundary: shared rows, optional values, errors."""
 
 import os
+import subprocess
+import sys
 
 import pytest
 
@@ -65,3 +67,47 @@ def test_errors_arrive_as_python_exceptions(fleet, tmp_path, call, error):
     assert str(raised.value)
     if isinstance(raised.value, quorvane.Error):
         assert isinstance(raised.value, quorvane.FileError) == isinstance(raised.value, OSError)
+
+
+@pytest.mark.parametrize("mapping", [{"ap_user": "u", "ap_pasw": "p"}, [("ap_user", "u"), ("ap_pasw", "p")]])
+def test_store_takes_dicts_and_pairs_in_order(tmp_path, fleet, mapping):
+    store = quorvane.IniStore(str(tmp_path / "config.ini"))
+    store.bulk_set("AP", mapping)
+    store.save()
+    again = quorvane.IniStore(str(tmp_path / "config.ini"))
+    assert [k for k, _ in again.cfg.items("AP")][:2] == ["ap_user", "ap_pasw"]
+    assert again.get("AP", "ap_pasw") == "p"
+    assert again.cfg.get("AP", "ap_pasw").startswith(quorvane.ENC_PREFIX)
+    assert "AP" in again.cfg and list(again.cfg) == again.cfg.sections()
+
+
+def test_poll_results_and_sessions_reach_python(engine_factory):
+    updates, results = [], []
+    q = engine_factory(ap_update_cb=lambda *u: updates.append(u), on_poll_result=results.append)
+    rows = q.fetch_full_ap_list()[:3]
+    q.run_ap_poller(rows, "AP", [])
+    assert sorted(updates) == sorted((r.idx, r.ip, r.model, r.status, r.name, r.wlc_ip) for r in results)
+    assert all(isinstance(r.reason, str) for r in results)
+
+    session = q._wlc_connect()
+    try:
+        assert "uptime is" in session.send_command("show version")
+    finally:
+        session.disconnect()
+
+
+def test_import_leaves_the_engine_library_unloaded_until_used(tmp_path):
+    script = (
+        "import quorvane, quorvane.testing\n"
+        "assert not quorvane.engine_library_loaded()\n"
+        "quorvane.compute_max_workers(1)\n"
+        "assert quorvane.engine_library_loaded()\n"
+        "try:\n"
+        "    quorvane.testing.SimulatedFleet().__enter__()\n"
+        "except quorvane.Error as e:\n"
+        "    print(e)\n"
+    )
+    env = dict(os.environ, QUORVANE_BASE_DIR=str(tmp_path))
+    out = subprocess.run([sys.executable, "-c", script], env=env, capture_output=True, text=True, timeout=120)
+    assert out.returncode == 0, out.stderr
+    assert "already loaded with " + str(tmp_path) in out.stdout
