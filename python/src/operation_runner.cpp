@@ -92,7 +92,10 @@ void OperationRunner::run_erased(std::function<void()> operation) {
         // The pending exception (KeyboardInterrupt, or whatever a signal handler raised)
         // is raised once the engine has been told to stop.
         py::error_already_set interrupted;
-        engine_->shutdown();
+        {
+            py::gil_scoped_release release;
+            engine_->shutdown();
+        }
         if (wait_finished(*op, kGraceAfterShutdown)) {
             py::gil_scoped_release release;
             thread.join();
