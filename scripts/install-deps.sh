@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     openssh-client sshpass
-    python3 chromium
+    python3 chromium pybind11-dev python3-dev python3-pytest
 )
 
 missing=()

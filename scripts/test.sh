@@ -20,6 +20,8 @@ run_preset() {
 }
 
 run_preset default
+echo "==== default: Python modules (pytest)"
+scripts/python-tests.sh
 run_preset asan
 run_preset tsan concurrency_tests
 echo "==== fuzz: configure, build, run each harness for 5 s"

@@ -1,0 +1,38 @@
+from quorvane._quorvane import (
+    BASE_DIR as BASE_DIR,
+    CONFD as CONFD,
+    DATA_ROOT as DATA_ROOT,
+    ENC_PREFIX as ENC_PREFIX,
+    QCA_PREFIXES as QCA_PREFIXES,
+    _XOR_KEY as _XOR_KEY,
+    ApRow as ApRow,
+    DeviceParams as DeviceParams,
+    DeviceSession as DeviceSession,
+    IniDocument as IniDocument,
+    IniStore as IniStore,
+    PollResult as PollResult,
+    Quorvane as Quorvane,
+    WlcParse as WlcParse,
+    _is_ipv4 as _is_ipv4,
+    _safe_filename as _safe_filename,
+    _safe_write_append as _safe_write_append,
+    _xor_bytes as _xor_bytes,
+    compute_max_workers as compute_max_workers,
+    decrypt_value as decrypt_value,
+    encrypt_value as encrypt_value,
+    ensure_dir as ensure_dir,
+    get_app_base_dir as get_app_base_dir,
+    ssh_port_open as ssh_port_open,
+    today_data_dir as today_data_dir,
+)
+from quorvane.errors import (
+    CallbackError as CallbackError,
+    ConfigError as ConfigError,
+    DeviceError as DeviceError,
+    EngineError as EngineError,
+    Error as Error,
+    FileError as FileError,
+    LoadError as LoadError,
+)
+
+def engine_library_loaded() -> bool: ...
