@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "quorvane/config/ini_format.hpp"
@@ -105,6 +106,40 @@ TEST_F(IniStoreTest, LegacyFileIsConvertedAndTheAddressKeyMigrated) {
               "[FTP]\nftp_addr = 10.9.9.9\nftp_path = \nftp_user = \nftp_pasw = \n"
               "scp_port = 22\n\n");
     EXPECT_EQ(store.get("WLC", "wlc_pasw"), "s3cret");
+    // The flat original stays next to it, private as it holds passwords.
+    std::vector<fs::path> copies;
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
+        if (entry.path().filename().string().starts_with("config.ini.flat-")) {
+            copies.push_back(entry.path());
+        }
+    }
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_THAT(read_file(copies[0]), ::testing::StartsWith("# old flat settings\nWlcIpaddr:"));
+    EXPECT_EQ(file_mode(copies[0]), 0600u);
+}
+
+TEST_F(IniStoreTest, FileThatIsNeitherIniNorFlatIsRefusedAndLeftAlone) {
+    const struct {
+        std::string content, named_line;
+    } cases[] = {
+        // wlc_pasw is a flat setting too, but a header further down shows this is no flat file.
+        {"[WLC\nwlc_ip = 10.1.1.1\nwlc_pasw = s3cret\n\n[AP]\nap_user = admin\n", "line 1: '[WLC'"},
+        {"; lab notes\nCall Bob before changing\n[WLC]\nwlc_ip = 10.1.1.1\n",
+         "line 2: 'Call Bob before changing'"},
+    };
+    for (const auto& c : cases) {
+        write_config(c.content);
+        try {
+            IniStore store(path);
+            ADD_FAILURE() << "accepted " << c.content;
+        } catch (const IniParseError& e) {
+            EXPECT_THAT(e.what(), ::testing::HasSubstr(path + ", " + c.named_line));
+        }
+        EXPECT_EQ(read_file(path), c.content);
+        EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(path).parent_path()),
+                                fs::directory_iterator()),
+                  1);
+    }
 }
 
 TEST_F(IniStoreTest, LegacyKeysAreCaseSensitiveAndLaterLinesWin) {
