@@ -90,7 +90,7 @@ bool run_entry(ApPollState& poll, const std::string& cmd, bool needs_confirm) {
 void ApPollState::log(const std::string& line) const { engine._log(mask.apply(line)); }
 
 void ApPollState::append(const std::string& text) const {
-    _safe_write_append(log_path, mask.apply(text));
+    _safe_write_append(log_path, mask.apply_to_output(text));
 }
 
 void ApPollState::announce(const std::string& cmd) const {
