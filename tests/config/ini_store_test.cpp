@@ -1,8 +1,12 @@
+#include <fcntl.h>
 #include <linux/capability.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -140,6 +144,33 @@ TEST_F(IniStoreTest, FileThatIsNeitherIniNorFlatIsRefusedAndLeftAlone) {
                                 fs::directory_iterator()),
                   1);
     }
+}
+
+// Another program holding the lock (a `config set` mid-save): the update reads and writes
+// only after it is let go, so it keeps that program's settings. A slow machine only makes
+// the update start later.
+TEST_F(IniStoreTest, UpdateWaitsForTheWritersLockAndRereadsTheFile) {
+    IniStore store(path);
+    const int folder = ::open(fs::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    std::atomic<bool> released{false};
+    std::atomic<bool> changed_after_release{false};
+    std::thread writer([&] {
+        store.update([&](IniStore& fresh) {
+            changed_after_release = released.load();
+            fresh.set("CRONJOB", "collect_archive_wnccore_count", "1");
+        });
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    IniStore other(path);  // reading needs no lock
+    other.set("AP", "ap_user", "admin");
+    write_file(path, write_ini(other.cfg));
+    released = true;
+    ::flock(folder, LOCK_UN);
+    ::close(folder);
+    writer.join();
+    EXPECT_TRUE(changed_after_release);
+    EXPECT_EQ(IniStore(path).get("AP", "ap_user"), "admin");
 }
 
 TEST_F(IniStoreTest, LegacyKeysAreCaseSensitiveAndLaterLinesWin) {
