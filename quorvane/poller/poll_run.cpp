@@ -133,10 +133,9 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
                 }
             }
         };
-        // Progress and the report of the polled row, then of each later row of its address.
-        // Rows change here only, on the run's own thread.
-        // `count` runs after the polled row's progress, as a failing progress callback must
-        // leave the counters without this result.
+        // Progress and the report of the polled row, then of each later row of its address;
+        // rows change here only, on the run's own thread. `count` goes up after the polled
+        // row's progress: a progress callback that fails leaves the counters without it.
         const auto report_rows = [&](PollResult result, int& count) {
             const int first = result.idx;
             std::vector<int> rows{first};
