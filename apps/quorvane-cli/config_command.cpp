@@ -104,8 +104,8 @@ int config_set(const std::vector<std::string>& args) {
     check_names(section, key);
     const std::string value = args.size() == 3 ? args[2] : read_value(section, key);
     IniStore store(config_path());
-    store.set(section, key, value);
-    store.save();
+    // Read afresh under the lock every writer takes: a running engine may have saved since.
+    store.update([&](IniStore& fresh) { fresh.set(section, key, value); });
     std::cerr << "quorvane: [" << section << "] " << key << " saved"
               << (is_secret_key(key) ? " (scrambled)" : "") << " in " << store.path << "\n";
     return kExitOk;

@@ -85,6 +85,15 @@ BENCHMARK(BM_Command)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// A command without prompt detection returns as soon as the prompt is back, well under the
+// session's quiet time (0.5 s) that ends it when no prompt comes.
+void BM_TimingCommandAtPrompt(benchmark::State& state) {
+    const auto session = quorvane::ssh_connect(ap_params(kAp));
+    for (auto _ : state) benchmark::DoNotOptimize(session->send_command_timing("show clock"));
+    session->disconnect();
+}
+BENCHMARK(BM_TimingCommandAtPrompt)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // A 1 MiB output line: throughput of the read path and the prompt tracking.
 void BM_LongOutput(benchmark::State& state) {
     const auto session = quorvane::ssh_connect(ap_params(kHugeAp));

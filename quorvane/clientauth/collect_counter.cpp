@@ -42,22 +42,23 @@ int Quorvane::_get_collect_counter() {
     }
 }
 
+// The engine's copy of config.ini may be many minutes old (the stuck-client window alone
+// is 15): the file is read afresh under the writers' lock and only the counter changes,
+// so settings saved meanwhile, by `quorvane config set` say, stay.
 void Quorvane::_increment_collect_counter() {
     const auto& [section, key] = _collect_counter_key;
-    const IniDocument before = ini.cfg;
-    bool saved = false;
     try {
-        const int current = _get_collect_counter();
-        const int next = current >= 99 ? 99 : current + 1;
-        if (!ini.cfg.has_section(section)) ini.cfg.add_section(section);
-        ini.cfg.set(section, key, std::to_string(next));
-        ini.save();
-        saved = true;
+        int current = 0;
+        int next = 0;
+        ini.update([&](IniStore& store) {
+            current = _get_collect_counter();
+            next = current >= 99 ? 99 : current + 1;
+            if (!store.cfg.has_section(section)) store.cfg.add_section(section);
+            store.cfg.set(section, key, std::to_string(next));
+        });
         _log("[DEBUG] collect_archive_wnccore_count updated: " + std::to_string(current) +
              " \u2192 " + std::to_string(next));
     } catch (const std::exception& e) {
-        // What failed to reach the file must not linger in memory either.
-        if (!saved) ini.cfg = before;
         _log("[DEBUG] Failed to update collect counter: " + std::string(e.what()));
     }
 }

@@ -4,13 +4,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/file.h>
+
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include "quorvane/config/ini_format.hpp"
 #include "quorvane/config/ini_key.hpp"
@@ -159,6 +165,68 @@ void replace_file_atomically(const fs::path& target, const std::string& data) {
     }
 }
 
+// Every writer of config.ini holds an exclusive lock on its folder while it reads and
+// replaces the file, so a `config set` in one terminal and the collect counter of a
+// running engine never undo each other. The folder, not the file: the file is replaced
+// by rename, and a lock on the old file would not stop a writer of the new one. The wait
+// is bounded; a lock held longer belongs to a program that is stuck.
+class FolderLock {
+  public:
+    explicit FolderLock(const fs::path& file) {
+        const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) fail_save("cannot open the folder of", file, errno);
+        constexpr auto kPatience = std::chrono::seconds(10);
+        const auto give_up = std::chrono::steady_clock::now() + kPatience;
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            if (error == EINTR) continue;
+            if (error != EWOULDBLOCK || std::chrono::steady_clock::now() > give_up) {
+                ::close(fd_);
+                fail_save(error == EWOULDBLOCK
+                              ? "another program has been writing it for 10 s; try again"
+                              : "cannot lock the folder of",
+                          file, error);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    ~FolderLock() { ::close(fd_); }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
+
+// The flat file as it was, next to it as "config.ini.flat-<time>", readable by its owner
+// only (it holds passwords); a name already taken gets a number.
+void keep_flat_copy(const fs::path& target, const std::string& content) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", &local);
+    const std::string base = target.string() + ".flat-" + stamp;
+    for (int n = 0;; ++n) {
+        const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST && n < 100) continue;
+            fail_save("cannot keep a copy of", target, errno);
+        }
+        try {
+            write_all(fd, content, name);
+            if (::fsync(fd) != 0) fail_save("cannot flush", name, errno);
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+        ::close(fd);
+        return;
+    }
+}
+
 std::string shown(const std::string& text) {
     std::string out = "'";
     for (const char c : text) {
@@ -222,16 +290,37 @@ IniStore::IniStore(std::string path_) : path(std::move(path_)) {
     if (const std::optional<std::string> content = read_whole_file(path)) {
         try {
             cfg = parse_ini(*content, path);
-        } catch (const MissingSectionHeaderError&) {
-            convert_legacy(*content);
+        } catch (const MissingSectionHeaderError& not_ini) {
+            convert_legacy(*content, not_ini.line());
         }
     }
     fill_in_defaults();
     migrate_old_address_key();
 }
 
-void IniStore::convert_legacy(const std::string& content) {
+void IniStore::convert_legacy(const std::string& content, std::size_t first_entry_line) {
     const std::map<std::string, std::string> pairs = read_legacy_pairs(content);
+    // A file that is neither INI nor flat (a broken first header, notes at the top) is not
+    // replaced: every controller and secret in it would be gone. Flat means at least one
+    // setting of the flat form and no section header anywhere.
+    const auto lines = split_lines(without_byte_order_mark(content));
+    const bool has_header = std::any_of(lines.begin(), lines.end(), [](std::string_view raw) {
+        const std::string_view line = trim(raw);
+        return line.size() >= 2 && line.front() == '[' && line.back() == ']';
+    });
+    const bool has_flat_key =
+        std::any_of(kLegacyKeys.begin(), kLegacyKeys.end(),
+                    [&](const LegacyKey& k) { return pairs.count(k.legacy_key) != 0; });
+    if (has_header || !has_flat_key) {
+        const std::string line = first_entry_line - 1 < lines.size()
+                                     ? std::string(lines[first_entry_line - 1])
+                                     : std::string();
+        throw IniParseError(path, first_entry_line,
+                            shown(line) +
+                                " is not a section header, and the file is not in the older "
+                                "flat form either; correct that line and run again");
+    }
+    keep_flat_copy(path, content);
     cfg = IniDocument{};
     for (const LegacyKey& entry : kLegacyKeys) {
         cfg.add_section(entry.section);
@@ -303,8 +392,28 @@ std::string IniStore::stored_form(const std::string& key, const std::string& val
 }
 
 void IniStore::save() const {
+    if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
+    const FolderLock lock(path);
+    write_locked();
+}
+
+void IniStore::update(const std::function<void(IniStore&)>& change) {
+    if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
+    const FolderLock lock(path);
+    IniDocument before = cfg;
+    try {
+        const std::optional<std::string> content = read_whole_file(path);
+        cfg = content ? parse_ini(*content, path) : IniDocument{};
+        change(*this);
+        write_locked();
+    } catch (...) {
+        cfg = std::move(before);
+        throw;
+    }
+}
+
+void IniStore::write_locked() const {
     fs::path target(path);
-    if (target.has_parent_path()) fs::create_directories(target.parent_path());
     // A config.ini that links elsewhere stays a link: the file it points to is replaced.
     std::error_code ec;
     if (fs::is_symlink(target, ec)) {

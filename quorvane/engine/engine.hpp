@@ -85,6 +85,7 @@ class Quorvane {
     std::pair<int, int> run_ap_poller(const ApRows& ap_rows, const std::string& device,
                                       std::vector<std::string> ap_cmds,
                                       const std::string& ap_mode = "AP Custom Cmd List");
+    // Leaves `ap` as it is; the AP's "Model Number" comes back in the result.
     PollResult _poll_one_ap(int idx, const ApRowPtr& ap, const std::string& device,
                             const std::vector<std::string>& cmds);
     DeviceParams _ap_connect_params(const std::string& ip, const std::string& model);
@@ -113,8 +114,9 @@ class Quorvane {
     // The same sleep, ended early by shutdown. False when the engine is stopping.
     bool sleep_unless_stopped(double seconds) const;
     // A sleep_N pause: slices of at most 30 s, a line before and after each slice but the
-    // last. Controller runs and AP polls share it.
-    void sleep_with_progress(int seconds);
+    // last. Controller runs and AP polls share it. With `until_stop`, shutdown ends the
+    // pause (an AP poll must not keep a stopped run alive for up to an hour); false then.
+    bool sleep_with_progress(int seconds, bool until_stop = false);
     // A fixed AP wait, shortened to EngineOptions::ap_read_timeout_cap when set.
     double ap_wait(double seconds) const;
     // "port 22" in error texts, or whichever port is configured.

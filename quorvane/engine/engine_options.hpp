@@ -1,6 +1,7 @@
 #pragma once
 // What a host or a test may swap in under the engine: how sessions are made, how time
-// passes, which TCP port the devices listen on and how reachability is probed.
+// passes, which TCP port the devices listen on, how reachability is probed and how
+// worker threads start.
 
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "quorvane/engine/clock.hpp"
 #include "quorvane/engine/device_session.hpp"
+#include "quorvane/engine/task_pool.hpp"
 #include "quorvane/poller/poll_result.hpp"
 
 namespace quorvane {
@@ -36,6 +38,8 @@ struct EngineOptions {
     // thread, right after the AP update callback. The six-value callback stays the
     // host contract; this one is for hosts that also want the cause of a failure.
     std::function<void(const PollResult&)> on_poll_result;
+    // Starts the poll's worker threads; empty means std::thread. Tests make it fail.
+    ThreadStarter start_thread;
 };
 
 }  // namespace quorvane

@@ -1,30 +1,49 @@
 #include "quorvane/engine/secret_mask.hpp"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
-#include "quorvane/config/secrets.hpp"
 #include "quorvane/engine/byte_regex.hpp"
 
 namespace quorvane {
 
 namespace {
 
-const RE2& sftp_password_command() {
-    static const RE2 pattern(R"((?i)(ip[ \t]+sftp[ \t]+password[ \t]+)[^\s'"]+)",
+// "ip sftp password X", also for ftp and scp.
+const RE2& transfer_password_command() {
+    static const RE2 pattern(R"((?i)(ip[ \t]+(?:s?ftp|scp)[ \t]+password[ \t]+)[^\s'"]+)",
                              byte_regex_options());
     return pattern;
 }
 
+// The password of a URL: "sftp://user:X@server/...".
+const RE2& url_password() {
+    static const RE2 pattern(R"((?i)([a-z]+://[^\s/@:'"]*:)[^\s/@'"]+@)", byte_regex_options());
+    return pattern;
+}
+
+bool is_word_edge(const std::string& text, std::size_t at) {
+    if (at >= text.size()) return true;
+    const char c = text[at];
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\'' || c == '"';
+}
+
 // Copies into a new string: replacing in place moves the whole tail at every occurrence,
-// which is quadratic on a large output that holds a short secret often.
-void replace_all(std::string& text, const std::string& secret) {
+// which is quadratic on a large output that holds a secret often. With `whole_words`,
+// only occurrences with a word edge on both sides.
+void replace_all(std::string& text, const std::string& secret, bool whole_words) {
     std::size_t at = text.find(secret);
     if (at == std::string::npos) return;
     std::string masked;
     masked.reserve(text.size());
     std::size_t from = 0;
-    for (; at != std::string::npos; at = text.find(secret, from)) {
+    for (; at != std::string::npos; at = text.find(secret, at + 1)) {
+        if (at < from) continue;
+        if (whole_words &&
+            !((at == 0 || is_word_edge(text, at - 1)) && is_word_edge(text, at + secret.size()))) {
+            continue;
+        }
         masked.append(text, from, at - from).append(kMaskedSecret);
         from = at + secret.size();
     }
@@ -36,13 +55,17 @@ void replace_all(std::string& text, const std::string& secret) {
 
 SecretMask::SecretMask(const IniStore& store) {
     std::vector<std::string> secrets;
-    const auto collect = [&](const IniDocument::Entries& entries) {
-        for (const auto& [key, stored] : entries) {
-            if (is_secret_key(key)) secrets.push_back(decrypt_value(stored));
+    for (const auto& section : store.cfg.sections()) {
+        const std::string_view digits =
+            std::string_view(section).substr(std::min<std::size_t>(3, section.size()));
+        if (section.rfind("WLC", 0) == 0 &&
+            digits.find_first_not_of("0123456789") == std::string_view::npos) {
+            secrets.push_back(store.get(section, "wlc_pasw"));
         }
-    };
-    collect(store.cfg.defaults());
-    for (const auto& section : store.cfg.all_sections()) collect(section.entries);
+    }
+    secrets.push_back(store.get("AP", "ap_pasw"));
+    secrets.push_back(store.get("AP", "ap_enable"));
+    secrets.push_back(store.get("FTP", "ftp_pasw"));
     *this = SecretMask(std::move(secrets));
 }
 
@@ -54,8 +77,22 @@ SecretMask::SecretMask(std::vector<std::string> secrets) : secrets_(std::move(se
 }
 
 std::string SecretMask::apply(std::string text) const {
-    for (const auto& secret : secrets_) replace_all(text, secret);
-    RE2::GlobalReplace(&text, sftp_password_command(), R"(\1****)");
+    for (const auto& secret : secrets_) {
+        replace_all(text, secret, secret.size() < kMinOutputSecretLength);
+    }
+    return apply_known_forms(std::move(text));
+}
+
+std::string SecretMask::apply_to_output(std::string text) const {
+    for (const auto& secret : secrets_) {
+        if (secret.size() >= kMinOutputSecretLength) replace_all(text, secret, false);
+    }
+    return apply_known_forms(std::move(text));
+}
+
+std::string SecretMask::apply_known_forms(std::string text) const {
+    RE2::GlobalReplace(&text, transfer_password_command(), R"(\1****)");
+    RE2::GlobalReplace(&text, url_password(), R"(\1****@)");
     return text;
 }
 

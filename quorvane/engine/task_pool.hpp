@@ -5,6 +5,9 @@
 // pool's state, so they may outlive the pool object and drain the queue in the background.
 // A shutdown that waits joins the threads, so their thread-exit clean-up (the SSH and
 // crypto libraries keep per-thread state) is over before the caller goes on, or exits.
+// A thread that cannot start (a process or memory limit) costs the pool that thread only;
+// when the pool has no thread at all the task is taken back and the failure reaches the
+// submitter, so nothing waits for a task that no thread will ever run.
 
 #include <chrono>
 #include <condition_variable>
@@ -25,6 +28,13 @@
 
 namespace quorvane {
 
+// Starts one thread running `body`; throws std::system_error when it cannot.
+using ThreadStarter = std::function<std::thread(std::function<void()> body)>;
+
+inline std::thread start_std_thread(std::function<void()> body) {
+    return std::thread(std::move(body));
+}
+
 template <class Result>
 class TaskPool : public WorkerPool {
   public:
@@ -43,8 +53,10 @@ class TaskPool : public WorkerPool {
 
     // Throws std::invalid_argument for zero workers. Threads start on demand, up to the
     // given number, so a pool sized for 500 APs polling 3 costs 3 threads.
-    explicit TaskPool(std::size_t workers) : state_(std::make_shared<State>()) {
+    explicit TaskPool(std::size_t workers, ThreadStarter start_thread = start_std_thread)
+        : state_(std::make_shared<State>()), start_thread_(std::move(start_thread)) {
         if (workers == 0) throw std::invalid_argument("a worker pool needs at least one worker");
+        if (!start_thread_) start_thread_ = start_std_thread;
         state_->max_threads = workers;
     }
     ~TaskPool() override { shutdown(false); }
@@ -52,20 +64,49 @@ class TaskPool : public WorkerPool {
     TaskPool& operator=(const TaskPool&) = delete;
 
     // Queues a task and returns its submission number. Throws std::runtime_error after
-    // shutdown.
+    // shutdown, and the thread library's error when no thread can run the task.
     std::size_t submit(std::function<Result()> task) {
-        std::lock_guard lock(state_->mutex);
-        if (state_->closed) throw std::runtime_error("cannot submit a task after shutdown");
+        const auto index = try_submit(std::move(task));
+        if (!index) throw std::runtime_error("cannot submit a task after shutdown");
+        return *index;
+    }
+
+    // The same, with no value instead of an error once the pool has been shut down, so a
+    // submitter racing a shutdown can tell the stop from a failure.
+    std::optional<std::size_t> try_submit(std::function<Result()> task) {
+        std::unique_lock lock(state_->mutex);
+        if (state_->closed) return std::nullopt;
         const std::size_t index = state_->submitted++;
         state_->queue.push_back({index, std::move(task)});
         ++state_->outstanding;
         const std::size_t idle = state_->threads - state_->busy;
-        if (idle < state_->queue.size() && state_->threads < state_->max_threads) {
-            ++state_->threads;
-            state_->handles.emplace_back(&TaskPool::work, state_);
-        }
         state_->work_ready.notify_one();
-        return index;
+        if (idle >= state_->queue.size() || state_->threads >= state_->max_threads) return index;
+        // Counted before it starts so that concurrent submits do not overshoot the limit;
+        // started outside the lock, which the new thread needs at once.
+        ++state_->threads;
+        ++state_->starting;
+        lock.unlock();
+        std::thread thread;
+        std::exception_ptr failure;
+        try {
+            thread = start_thread_([state = state_] { work(state); });
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        --state_->starting;
+        if (!failure) {
+            state_->handles.push_back(std::move(thread));
+            state_->changed.notify_all();
+            return index;
+        }
+        --state_->threads;
+        state_->changed.notify_all();
+        // Another thread runs the queue; the pool just has one thread fewer.
+        if (state_->threads > 0) return index;
+        withdraw(index);
+        std::rethrow_exception(failure);
     }
 
     // Waits for the next finished task not yet taken; no value once every submitted task
@@ -89,7 +130,8 @@ class TaskPool : public WorkerPool {
             state_->closed = true;
             state_->work_ready.notify_all();
             if (!wait) return;
-            state_->changed.wait(lock, [&] { return state_->threads == 0; });
+            state_->changed.wait(lock,
+                                 [&] { return state_->threads == 0 && state_->starting == 0; });
             ending.swap(state_->handles);
         }
         for (auto& thread : ending) thread.join();
@@ -114,8 +156,9 @@ class TaskPool : public WorkerPool {
         std::deque<Queued> queue;
         std::deque<Finished> finished;
         std::size_t max_threads = 0;
-        std::size_t threads = 0;  // started and not yet ended
-        std::size_t busy = 0;     // running a task
+        std::size_t threads = 0;   // started or starting, and not yet ended
+        std::size_t starting = 0;  // being started by a submitter
+        std::size_t busy = 0;      // running a task
         std::size_t submitted = 0;
         std::size_t taken = 0;
         std::size_t outstanding = 0;  // queued or running
@@ -131,7 +174,22 @@ class TaskPool : public WorkerPool {
 
     std::size_t untaken() const { return state_->submitted - state_->taken; }
 
+    // Takes a queued task back as if it had never been submitted and taken: no thread is
+    // left to run it.
+    void withdraw(std::size_t index) {
+        auto& queue = state_->queue;
+        for (auto it = queue.begin(); it != queue.end(); ++it) {
+            if (it->index != index) continue;
+            queue.erase(it);
+            --state_->outstanding;
+            ++state_->taken;
+            break;
+        }
+        state_->changed.notify_all();
+    }
+
     std::shared_ptr<State> state_;
+    ThreadStarter start_thread_;
 
     static void work(std::shared_ptr<State> state) {
         std::unique_lock lock(state->mutex);

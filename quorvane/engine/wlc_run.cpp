@@ -105,7 +105,8 @@ std::string Quorvane::run_on_controller(const std::string& section,
 
             const std::string& cmd = *check.actual_cmd;
             _log(mask.apply(running + cmd));
-            _safe_write_append(path, mask.apply(command_block_header(cmd)));
+            // The file is data: masked as device output is, so it says what the device did.
+            _safe_write_append(path, mask.apply_to_output(command_block_header(cmd)));
             std::string output;
             if (check.needs_confirm) {
                 session->write_channel(cmd + "\n");
@@ -116,7 +117,7 @@ std::string Quorvane::run_on_controller(const std::string& section,
             } else {
                 output = session->send_command(cmd, options.wlc_read_timeout);
             }
-            _safe_write_append(path, mask.apply(output + "\n"));
+            _safe_write_append(path, mask.apply_to_output(output + "\n"));
             _progress(static_cast<int>(i * 100 / total));
         }
 

@@ -5,6 +5,7 @@
 #include <climits>
 #include <filesystem>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "quorvane/engine/engine.hpp"
 #include "quorvane/engine/errors.hpp"
@@ -17,18 +18,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The rows named in `names`, in that order, each tagged with `site_tag`. A name held by
-// several rows selects the last of them; a name held by none selects nothing.
+// The rows named in `names`, in that order, each tagged with `site_tag`. Every row that
+// holds a name is kept (two APs may share one), and each address at most once (two
+// controllers may list the same AP), so no AP is listed or polled twice.
 ApRows rows_named(const ApRows& full_rows, const std::vector<std::string>& names,
                   const std::string& site_tag) {
-    std::unordered_map<std::string, ApRowPtr> by_name;
-    for (const auto& row : full_rows) by_name[row->name] = row;
+    std::unordered_map<std::string, std::vector<ApRowPtr>> by_name;
+    for (const auto& row : full_rows) {
+        if (row) by_name[row->name].push_back(row);
+    }
+    std::unordered_set<std::string> kept_addresses;
     ApRows kept;
     for (const auto& name : names) {
         const auto found = by_name.find(name);
         if (found == by_name.end()) continue;
-        found->second->site_tag = site_tag;
-        kept.push_back(found->second);
+        for (const auto& row : found->second) {
+            if (!kept_addresses.insert(row->ip).second) continue;
+            row->site_tag = site_tag;
+            kept.push_back(row);
+        }
     }
     return kept;
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -40,14 +41,32 @@ std::string filtered_ap_list_text(const ApRows& rows) {
     return text;
 }
 
+namespace {
+
+// A new file next to `target`, created the way any program creates a file: mode 0666 less
+// the umask. mkostemp would make it 0600 and a fixed chmod would ignore the umask.
+int create_temp_next_to(const fs::path& target, std::string& temp) {
+    static std::atomic<unsigned> serial{0};
+    for (int attempt = 0;; ++attempt) {
+        temp =
+            (target.parent_path() / ("." + target.filename().string() + "." +
+                                     std::to_string(::getpid()) + "." + std::to_string(serial++)))
+                .string();
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST || attempt == 100) return fd;
+    }
+}
+
+}  // namespace
+
 void replace_text_file(const std::string& path, const std::string& text) {
     const fs::path target(path);
-    std::string temp =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    std::string temp;
+    const int fd = create_temp_next_to(target, temp);
     if (fd < 0) fail("cannot create a temporary file for", path, errno);
-    // mkostemp creates the file for its owner only; the list is as readable as any output.
-    ::fchmod(fd, S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH);
+    // A list that someone made private, or shared, stays so.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
     std::size_t written = 0;
     while (written < text.size()) {
         const ssize_t n = ::write(fd, text.data() + written, text.size() - written);

@@ -114,6 +114,15 @@ std::string Quorvane::run_command_interactive(DeviceSession& conn, const std::st
 
     conn.write_channel(cmd + "\n");
     std::string buffer;
+    // Output is logged in whole lines: a secret, or "ip sftp password X", that arrives
+    // split over two reads must be masked as one text.
+    std::string unlogged;
+    const auto log_whole_lines = [&](bool all) {
+        const std::size_t end = all ? unlogged.size() : unlogged.find_last_of('\n') + 1;
+        if (end == 0) return;
+        _log(mask.apply(unlogged.substr(0, end)));
+        unlogged.erase(0, end);
+    };
     const auto start = options.clock->now();
     for (;;) {
         sleep_seconds(1);
@@ -121,7 +130,8 @@ std::string Quorvane::run_command_interactive(DeviceSession& conn, const std::st
         if (!chunk.empty()) {
             buffer += chunk;
             if (!image_download) {
-                _log(mask.apply(chunk));
+                unlogged += chunk;
+                log_whole_lines(false);
             } else if (auto marks = progress_marks(chunk)) {
                 _log(*marks);
             }
@@ -154,6 +164,7 @@ std::string Quorvane::run_command_interactive(DeviceSession& conn, const std::st
         if (ends_at_prompt(strip_whitespace(buffer), base_prompt)) break;
         if (over_limit) throw EngineError("Command timed out");
     }
+    log_whole_lines(true);
     _log(mask.apply("[IMAGE DOWNLOAD] Result: " + transfer_result_line(buffer)));
     return buffer;
 }

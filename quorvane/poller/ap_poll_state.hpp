@@ -20,7 +20,8 @@ struct ApPollState {
     SecretMask mask;
     int tmp_usage = 0;
 
-    // Both mask secrets; the device always gets the real text.
+    // Both mask secrets; the device always gets the real text. The file is data the
+    // analyser reads, so it is masked as device output is (SecretMask::apply_to_output).
     void log(const std::string& line) const;
     void append(const std::string& text) const;
     // The command log line, stamped now, and the command block.

@@ -16,6 +16,9 @@ struct PollResult {
     // The last failed step's cause ("password refused by the device", ...); empty on
     // success and where no cause is known.
     std::string reason;
+    // The "Model Number" the AP reported, which the poll run copies into the shared row
+    // on its own thread; empty when the AP reported none (or "unknown").
+    std::string model_number{};
 };
 
 }  // namespace quorvane

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 
 #include "quorvane/engine/engine.hpp"
 #include "quorvane/engine/quoted_list.hpp"
@@ -51,8 +52,33 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
     failed = 0;
     const auto started = options.clock->now();
 
+    // One poll per address, whatever list the host passes: two polls of one AP would act
+    // on it twice and interleave two sessions in one log file. A row whose address an
+    // earlier row holds is not polled; it is reported with that row's result when it
+    // arrives, and the counters count each AP polled once.
+    std::vector<int> to_poll;
+    std::vector<std::vector<int>> listed_again(static_cast<std::size_t>(n));
     {
-        auto pool = std::make_shared<TaskPool<PollResult>>(static_cast<std::size_t>(workers));
+        std::unordered_map<std::string, int> first_row_of;
+        for (int i = 0; i < n; ++i) {
+            const ApRowPtr& row = ap_rows[i];
+            if (row) {
+                const auto [first, fresh] = first_row_of.emplace(row->ip, i);
+                if (!fresh) {
+                    listed_again[first->second].push_back(i);
+                    _log("[AP] (" + std::to_string(i + 1) + ") " + row->ip + " (" + row->name +
+                         ") is listed again: polled once, as AP (" +
+                         std::to_string(first->second + 1) + ")");
+                    continue;
+                }
+            }
+            to_poll.push_back(i);
+        }
+    }
+
+    {
+        auto pool = std::make_shared<TaskPool<PollResult>>(static_cast<std::size_t>(workers),
+                                                           options.start_thread);
         // However the run ends, the pool stops taking tasks without waiting for the ones still
         // running; the destructor waits for those.
         struct Cleanup {
@@ -81,18 +107,17 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
         executor.set(pool);
 
         const auto cmds = std::make_shared<const std::vector<std::string>>(std::move(ap_cmds));
-        int submitted = 0;
-        for (int i = 0; i < n; ++i) {
-            if (stop_requested()) {
+        for (const int i : to_poll) {
+            // A pool that refuses the task was shut down after the stop check: the same stop.
+            if (stop_requested() || !pool->try_submit([this, i, row = ap_rows[i], device, cmds] {
+                    return _poll_one_ap(i, row, device, *cmds);
+                })) {
                 _log("[AP] shutdown requested before submitting all tasks");
                 break;
             }
-            pool->submit([this, i, row = ap_rows[i], device, cmds] {
-                return _poll_one_ap(i, row, device, *cmds);
-            });
-            ++submitted;
         }
 
+        int taken = 0;
         const auto report_result = [this](const PollResult& result) {
             if (ap_update_cb) {
                 try {
@@ -108,13 +133,28 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
                 }
             }
         };
-        int taken = 0;
-        const auto report_progress = [&] {
-            _progress(static_cast<int>(static_cast<long long>(taken) * 100 / n));
+        // Progress and the report of the polled row, then of each later row of its address;
+        // rows change here only, on the run's own thread. `count` goes up after the polled
+        // row's progress: a progress callback that fails leaves the counters without it.
+        const auto report_rows = [&](PollResult result, int& count) {
+            const int first = result.idx;
+            std::vector<int> rows{first};
+            if (first >= 0 && first < n) {
+                rows.insert(rows.end(), listed_again[first].begin(), listed_again[first].end());
+            }
+            for (const int index : rows) {
+                ++taken;
+                _progress(static_cast<int>(static_cast<long long>(taken) * 100 / n));
+                if (index == first) ++count;
+                const ApRowPtr row = index >= 0 && index < n ? ap_rows[index] : nullptr;
+                if (row && !result.model_number.empty()) row->model = result.model_number;
+                result.idx = index;
+                result.name = row ? row->name : "";
+                if (row && index != first) result.wlc_ip = row->wlc_ip;
+                report_result(result);
+            }
         };
-        while (taken < submitted) {
-            auto finished = pool->next_finished();
-            if (!finished) break;
+        while (auto finished = pool->next_finished()) {
             if (stop_requested()) {
                 _log("[AP] shutdown requested during polling; stopping result handling.");
                 break;
@@ -125,26 +165,15 @@ std::pair<int, int> Quorvane::run_ap_poller(const ApRows& ap_rows, const std::st
             } catch (const std::exception& e) {
                 const std::string error = mask.apply(e.what());
                 _log("[AP] task exception: " + error);
-                const int index = static_cast<int>(finished->index);
-                ++taken;
-                ++failed;
-                report_progress();
-                const ApRow& row = *ap_rows[index];
-                report_result(PollResult{index, row.ip, row.model, "Failed: " + error, row.name,
-                                         "", error});
+                const int index = to_poll[finished->index];
+                const ApRowPtr& row = ap_rows[index];
+                report_rows(PollResult{index, row ? row->ip : "", row ? row->model : "",
+                                       "Failed: " + error, "", "", error},
+                            failed);
                 continue;
             }
-            ++taken;
-            report_progress();
-            if (is_success(result.status)) {
-                ++success;
-            } else {
-                ++failed;
-            }
-            result.name = result.idx >= 0 && result.idx < n && ap_rows[result.idx]
-                              ? ap_rows[result.idx]->name
-                              : "";
-            report_result(result);
+            int& count = is_success(result.status) ? success : failed;
+            report_rows(std::move(result), count);
         }
     }
 

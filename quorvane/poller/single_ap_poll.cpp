@@ -90,7 +90,7 @@ bool run_entry(ApPollState& poll, const std::string& cmd, bool needs_confirm) {
 void ApPollState::log(const std::string& line) const { engine._log(mask.apply(line)); }
 
 void ApPollState::append(const std::string& text) const {
-    _safe_write_append(log_path, mask.apply(text));
+    _safe_write_append(log_path, mask.apply_to_output(text));
 }
 
 void ApPollState::announce(const std::string& cmd) const {
@@ -98,11 +98,21 @@ void ApPollState::announce(const std::string& cmd) const {
     append(ap_command_block(cmd));
 }
 
-PollResult Quorvane::_poll_one_ap(int idx, const ApRowPtr& ap, const std::string& device,
+PollResult Quorvane::_poll_one_ap(int idx, const ApRowPtr& shared_row, const std::string& device,
                                   const std::vector<std::string>& cmds) {
+    if (!shared_row) {
+        return PollResult{idx, "", "", "Failed: no AP row at position " + std::to_string(idx + 1),
+                          "",  "", ""};
+    }
+    // The poll works on its own copy: the host may read the shared row at any time, so
+    // only the run's own thread writes it, from `model_number` of the result.
+    const auto ap = std::make_shared<ApRow>(*shared_row);
+    std::string model_number;
     const auto ends = [&](std::string model, std::string status) {
-        return PollResult{idx,        ap->ip, std::move(model), std::move(status), ap->name,
+        PollResult result{idx,        ap->ip, std::move(model), std::move(status), ap->name,
                           ap->wlc_ip, ""};
+        result.model_number = model_number;
+        return result;
     };
     // A task that starts after a stop must not log in to its AP at all.
     if (stop_requested()) return ends(ap->model, "Cancelled");
@@ -147,7 +157,7 @@ PollResult Quorvane::_poll_one_ap(int idx, const ApRowPtr& ap, const std::string
         const std::string version = _ap_send_command(*session, "show version", identify_timeout);
         const ApIdentity identity = identify_ap(inventory, version);
         const std::string identified_model = identity.product_id.value_or(ap->model);
-        if (identity.model_number) ap->model = *identity.model_number;
+        if (identity.model_number) ap->model = model_number = *identity.model_number;
 
         const std::string folder = ap_log_folder(data_dir, *ap);
         std::filesystem::create_directories(folder);
@@ -159,7 +169,8 @@ PollResult Quorvane::_poll_one_ap(int idx, const ApRowPtr& ap, const std::string
             if (stop_requested()) return ends(ap->model, "Cancelled");
             const SpecialCmdResult check = SpecialCmdCheck(entry);
             if (check.is_special && check.sleep_secs > 0) {
-                sleep_with_progress(check.sleep_secs);
+                if (!sleep_with_progress(check.sleep_secs, true))
+                    return ends(ap->model, "Cancelled");
                 continue;
             }
             if (!check.actual_cmd) continue;

@@ -40,7 +40,6 @@ std::string read_text(const std::filesystem::path& path) {
 struct PollRun {
     int status = -1;
     std::string out, err;
-    std::chrono::duration<double> after_interrupt{0};
 };
 
 PollRun run_poll(const std::vector<std::string>& args, const std::filesystem::path& base,
@@ -72,7 +71,6 @@ PollRun run_poll(const std::vector<std::string>& args, const std::filesystem::pa
     PollRun run;
     if (spawned != 0) return run;
 
-    std::chrono::steady_clock::time_point interrupted_at;
     bool interrupted = false;
     pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -94,7 +92,6 @@ PollRun run_poll(const std::vector<std::string>& args, const std::filesystem::pa
         const auto lines = std::count(run.out.begin(), run.out.end(), '\n');
         if (interrupt_after_lines > 0 && !interrupted && lines >= interrupt_after_lines) {
             interrupted = true;
-            interrupted_at = std::chrono::steady_clock::now();
             kill(pid, SIGINT);
         }
     }
@@ -102,7 +99,6 @@ PollRun run_poll(const std::vector<std::string>& args, const std::filesystem::pa
     int raw = 0;
     waitpid(pid, &raw, 0);
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    if (interrupted) run.after_interrupt = std::chrono::steady_clock::now() - interrupted_at;
     return run;
 }
 
@@ -163,12 +159,15 @@ TEST_F(ApsPollCli, SimulatedPollPrintsJsonLinesAndARetryFileThatRetriesTheFailur
     EXPECT_EQ(polled, failed_ips);
 }
 
+// The first three APs answer; every other one stops answering at the first command of the
+// list, so the run cannot finish before the interrupt however slow or fast the machine,
+// and only a stop ends it.
 TEST_F(ApsPollCli, FirstCtrlCWindsTheRunDownAndExitsWith130) {
     fleetsim::Fleet fleet = fleetsim::default_fleet(60);
     nlohmann::json aps = nlohmann::json::array();
     for (auto& device : fleet.devices) {
         if (device.kind != fleetsim::DeviceKind::access_point) continue;
-        device.faults.delay_ms = 150;
+        if (aps.size() >= 3) device.faults.hang_on = "show clock";
         aps.push_back({{"name", device.hostname},
                        {"model", device.model},
                        {"ip", device.address},
@@ -189,15 +188,17 @@ TEST_F(ApsPollCli, FirstCtrlCWindsTheRunDownAndExitsWith130) {
     const PollRun run = run_poll({"--ssh-port", std::to_string(sim.port()), "--json", "--aps",
                                   list.string(), "show clock", "show boot", "show flash"},
                                  base.path(), 3);
+    // A run the stop did not end would hang until the harness kills it, with no status.
     EXPECT_EQ(run.status, 130) << run.err;
-    EXPECT_LT(run.after_interrupt, std::chrono::seconds(10));
     EXPECT_THAT(run.err, HasSubstr("stopped by Ctrl-C after "));
     const auto lines = json_lines(run.out);
-    EXPECT_LT(lines.size(), 60u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_TRUE(lines.back().contains("summary"));
+    // 30 workers: the first 30 APs, then at most one more for each of the three that
+    // finished. The APs still queued at the interrupt were never logged in to.
     int logged_in = 0;
     for (const auto& ap : aps) logged_in += sim.state(ap["ip"]).logins > 0;
-    EXPECT_LT(logged_in, 60);
+    EXPECT_LE(logged_in, 33);
 }
 
 TEST(ApsPollCliUsage, ConflictingOrIncompleteOptionsExitWithTwo) {

@@ -133,6 +133,18 @@ TEST_F(DebugCollectionTest, CounterThatCannotBeSavedKeepsItsValue) {
     EXPECT_THAT(logs, ElementsAre(StartsWith("[DEBUG] Failed to update collect counter: ")));
 }
 
+TEST_F(DebugCollectionTest, CounterKeepsSettingsSavedSinceTheEngineLoadedTheFile) {
+    write_config(kOneController + "[CRONJOB]\ncollect_archive_wnccore_count = 1\n");
+    auto engine = make_engine();
+    IniStore elsewhere(engine->ini.path);  // `quorvane config set` in another terminal
+    elsewhere.set("AP", "ap_user", "new-admin");
+    elsewhere.save();
+    engine->_increment_collect_counter();
+    const IniStore after(engine->ini.path);
+    EXPECT_EQ(after.get("AP", "ap_user"), "new-admin");
+    EXPECT_EQ(after.get("CRONJOB", "collect_archive_wnccore_count"), "2");
+}
+
 TEST_F(DebugCollectionTest, TwoCollectionsThenSkippedUntilReset) {
     write_config(kOneController);
     const std::string mac = "0011.22aa.bbcc";

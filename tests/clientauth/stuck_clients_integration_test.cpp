@@ -153,7 +153,7 @@ TEST_F(StuckClientsIntegrationTest, WholeRunRecordsCollectsAndDeauthRemovesTheCl
     EXPECT_EQ(sim->state(kSecond).clients.size(), 0u);
     EXPECT_EQ(count_sent(kFirst, "wireless client mac-address " + kStuckUpper + " deauthenticate"),
               1);
-    for (int i = 0; i < 500 && sim->open_connections() > 0; ++i) {
+    for (int i = 0; i < 3000 && sim->open_connections() > 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(sim->open_connections(), 0);
@@ -169,7 +169,7 @@ TEST_F(StuckClientsIntegrationTest, NoSessionIsHeldAcrossTheWindowAndAStopEndsIt
     int open_during_window = -1;
     std::thread stopper([&] {
         waiting.get_future().wait();
-        for (int i = 0; i < 500 && sim->open_connections() > 0; ++i) {
+        for (int i = 0; i < 3000 && sim->open_connections() > 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         open_during_window = sim->open_connections();

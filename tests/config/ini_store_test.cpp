@@ -1,14 +1,19 @@
+#include <fcntl.h>
 #include <linux/capability.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "quorvane/config/ini_format.hpp"
@@ -105,6 +110,67 @@ TEST_F(IniStoreTest, LegacyFileIsConvertedAndTheAddressKeyMigrated) {
               "[FTP]\nftp_addr = 10.9.9.9\nftp_path = \nftp_user = \nftp_pasw = \n"
               "scp_port = 22\n\n");
     EXPECT_EQ(store.get("WLC", "wlc_pasw"), "s3cret");
+    // The flat original stays next to it, private as it holds passwords.
+    std::vector<fs::path> copies;
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
+        if (entry.path().filename().string().starts_with("config.ini.flat-")) {
+            copies.push_back(entry.path());
+        }
+    }
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_THAT(read_file(copies[0]), ::testing::StartsWith("# old flat settings\nWlcIpaddr:"));
+    EXPECT_EQ(file_mode(copies[0]), 0600u);
+}
+
+TEST_F(IniStoreTest, FileThatIsNeitherIniNorFlatIsRefusedAndLeftAlone) {
+    const struct {
+        std::string content, named_line;
+    } cases[] = {
+        // wlc_pasw is a flat setting too, but a header further down shows this is no flat file.
+        {"[WLC\nwlc_ip = 10.1.1.1\nwlc_pasw = s3cret\n\n[AP]\nap_user = admin\n", "line 1: '[WLC'"},
+        {"; lab notes\nCall Bob before changing\n[WLC]\nwlc_ip = 10.1.1.1\n",
+         "line 2: 'Call Bob before changing'"},
+    };
+    for (const auto& c : cases) {
+        write_config(c.content);
+        try {
+            IniStore store(path);
+            ADD_FAILURE() << "accepted " << c.content;
+        } catch (const IniParseError& e) {
+            EXPECT_THAT(e.what(), ::testing::HasSubstr(path + ", " + c.named_line));
+        }
+        EXPECT_EQ(read_file(path), c.content);
+        EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(path).parent_path()),
+                                fs::directory_iterator()),
+                  1);
+    }
+}
+
+// Another program holding the lock (a `config set` mid-save): the update reads and writes
+// only after it is let go, so it keeps that program's settings. A slow machine only makes
+// the update start later.
+TEST_F(IniStoreTest, UpdateWaitsForTheWritersLockAndRereadsTheFile) {
+    IniStore store(path);
+    const int folder = ::open(fs::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    std::atomic<bool> released{false};
+    std::atomic<bool> changed_after_release{false};
+    std::thread writer([&] {
+        store.update([&](IniStore& fresh) {
+            changed_after_release = released.load();
+            fresh.set("CRONJOB", "collect_archive_wnccore_count", "1");
+        });
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    IniStore other(path);  // reading needs no lock
+    other.set("AP", "ap_user", "admin");
+    write_file(path, write_ini(other.cfg));
+    released = true;
+    ::flock(folder, LOCK_UN);
+    ::close(folder);
+    writer.join();
+    EXPECT_TRUE(changed_after_release);
+    EXPECT_EQ(IniStore(path).get("AP", "ap_user"), "admin");
 }
 
 TEST_F(IniStoreTest, LegacyKeysAreCaseSensitiveAndLaterLinesWin) {

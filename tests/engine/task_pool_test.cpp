@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -139,6 +140,39 @@ TEST(TaskPool, NeverRunsMoreThanItsWorkersAndRejectsZero) {
     EXPECT_EQ(taken, 40);
     EXPECT_LE(peak.load(), 3);
     pool.shutdown(true);
+}
+
+// Threads that cannot start: with none running, the task is taken back and the error
+// reaches the submitter; with one running, the pool goes on with it. Either way the
+// counts stay right and a waiting shutdown returns.
+TEST(TaskPool, AThreadThatCannotStartNeitherLosesTasksNorBlocksShutdown) {
+    for (const int good_starts : {0, 1}) {
+        int starts = 0;
+        TaskPool<int> pool(3, [&](std::function<void()> body) {
+            if (starts++ >= good_starts) {
+                throw std::system_error(
+                    std::make_error_code(std::errc::resource_unavailable_try_again));
+            }
+            return std::thread(std::move(body));
+        });
+        std::promise<void> release;
+        auto gate = release.get_future().share();
+        std::vector<std::size_t> done;
+        if (good_starts == 0) {
+            EXPECT_THROW(pool.submit([] { return 1; }), std::system_error);
+        } else {
+            pool.submit([gate] {
+                gate.wait();
+                return 1;
+            });
+            pool.submit([] { return 2; });  // no thread of its own: waits for the first
+            release.set_value();
+            while (auto finished = pool.next_finished()) done.push_back(finished->index);
+        }
+        EXPECT_FALSE(pool.next_finished()) << good_starts;
+        EXPECT_EQ(done.size(), static_cast<std::size_t>(good_starts * 2));
+        pool.shutdown(true);
+    }
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ std::vector<std::string> tokens(const std::string& line) {
 }
 
 void wait_for_no_sessions(const fleetsim::Simulator& sim) {
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 3000; ++i) {
         if (sim.open_sessions(DeviceKind::controller) == 0 &&
             sim.open_sessions(DeviceKind::access_point) == 0)
             return;
@@ -112,7 +112,7 @@ TEST_F(FleetsimManyControllersTest, PeakSessionsCountsLoggedInSessionsPerKind) {
             SshTestClient c(address, sim_->port(), "admin", "admin");
             c.read_until(prompt);
             // Hold the session until all three are open.
-            for (int i = 0; i < 200 && sim_->open_sessions(DeviceKind::controller) < 3; ++i)
+            for (int i = 0; i < 3000 && sim_->open_sessions(DeviceKind::controller) < 3; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         });
     }

@@ -16,7 +16,7 @@ for attempt in 1 2 3 4 5; do
     started=$(date +%s%N)
     "$fleetsim" --default-fleet 200 --port "$candidate" --state-dir "$state" --max-seconds 60 >"$out" 2>&1 &
     pid=$!
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 600); do
         grep -q "listening" "$out" && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.05

@@ -91,14 +91,14 @@ TEST_F(ApFetchTest, NeverMoreThanFiveControllersAtOnce) {
             std::unique_lock lock(mutex);
             peak = std::max(peak, ++active);
             changed.notify_all();
-            changed.wait_for(lock, std::chrono::seconds(5), [&] { return released; });
+            changed.wait_for(lock, std::chrono::seconds(60), [&] { return released; });
             --active;
         };
     }
     auto engine = make_inventory_engine();
     std::thread release([&] {
         std::unique_lock lock(mutex);
-        changed.wait_for(lock, std::chrono::seconds(5), [&] { return active == 5; });
+        changed.wait_for(lock, std::chrono::seconds(60), [&] { return active == 5; });
         // A sixth worker, if there were one, gets this long to show up.
         changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return active > 5; });
         released = true;

@@ -63,11 +63,15 @@ TEST_F(ApFiltersTest, SiteTagKeepsNamedRowsInTagSummaryOrderAndTagsThemInPlace) 
     answer(kWlc1, "Number of APs: 2\n", "ST-A", tag_lines({{"AP-2", "ST-A1"}, {"AP-1", "ST-A"}}));
     answer(kWlc2, "Number of APs: 3\n", "ST-A",
            tag_lines({{"AP-3", "ST-A"}, {"AP-9", "ST-A"}, {"AP-2", "ST-A"}}));
-    const ApRows full = inventory();
+    ApRows full = inventory();
+    // Another AP of the same name: both stay. AP-2, listed by both controllers, stays once.
+    full.push_back(make_ap_row("127.20.0.5", "C9130AXI-B", "AP-3", "", kWlc1));
     auto engine = make_inventory_engine();
     const auto [kept, total] = engine->filter_by_site_tag(full, "ST-A");
 
-    EXPECT_THAT(names(kept), ElementsAre("AP-2", "AP-1", "AP-3", "AP-2"));
+    std::vector<std::string> addresses;
+    for (const auto& row : kept) addresses.push_back(row->ip);
+    EXPECT_THAT(addresses, ElementsAre("127.20.0.2", "127.20.0.1", "127.20.0.3", "127.20.0.5"));
     EXPECT_EQ(total, 5);
     EXPECT_EQ(kept[0], full[1]);  // the same rows, not copies
     EXPECT_EQ(full[0]->site_tag, "ST-A");

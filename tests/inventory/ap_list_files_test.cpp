@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "tests/inventory/inventory_fixture.hpp"
 
@@ -47,6 +48,28 @@ TEST_F(ApListFilesTest, UnwritableRunFolderReachesTheCaller) {
     EXPECT_THROW(engine->write_filtered_ap_list({make_ap_row("10.0.0.1", "C9130AXI-B", "AP-1")}),
                  fs::filesystem_error);
     EXPECT_EQ(read_text(fs::path(CONFD) / "ap_ip_list.txt"), "10.0.0.1 C9130AXI-B\n");
+}
+
+TEST_F(ApListFilesTest, NewListsFollowTheUmaskAndExistingOnesKeepTheirMode) {
+    write_config("");
+    auto engine = make_inventory_engine();
+    const auto mode = [](const fs::path& file) {
+        return fs::status(file).permissions() & fs::perms::all;
+    };
+    const fs::path confd_list = fs::path(CONFD) / "ap_ip_list.txt";
+    const fs::path run_list = fs::path(engine->data_dir) / "ap_ip_list.txt";
+    fs::remove(confd_list);
+    const mode_t old_umask = ::umask(077);
+    engine->write_filtered_ap_list({});
+    EXPECT_EQ(mode(confd_list), fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(confd_list,
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ::umask(022);
+    engine->write_filtered_ap_list({});
+    ::umask(old_umask);
+    EXPECT_EQ(mode(confd_list),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(mode(run_list), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 }  // namespace

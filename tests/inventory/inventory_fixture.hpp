@@ -100,10 +100,11 @@ class InventoryTest : public EngineTest {
         return engine;
     }
 
-    // Waits (at most 5 s) until a line equal to `line` was logged.
+    // Waits (at most 60 s, room for a loaded machine) until a line equal to `line` was
+    // logged.
     bool wait_for_log(const std::string& line) {
         std::unique_lock lock(log_mutex);
-        return log_added.wait_for(lock, std::chrono::seconds(5), [&] {
+        return log_added.wait_for(lock, std::chrono::seconds(60), [&] {
             return std::find(logs.begin(), logs.end(), line) != logs.end();
         });
     }

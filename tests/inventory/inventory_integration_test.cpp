@@ -80,7 +80,7 @@ TEST_F(InventoryIntegrationTest, OneUnreachableControllerOfThree) {
                               std::to_string(sim->port())));
     EXPECT_THAT(log, Contains("[WLC] [WLC2] merged 0 APs"));
     // Every session was ended; the simulator may take a moment to see the last one go.
-    for (int i = 0; i < 300 && sim->open_sessions(fleetsim::DeviceKind::controller) > 0; ++i) {
+    for (int i = 0; i < 3000 && sim->open_sessions(fleetsim::DeviceKind::controller) > 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(sim->open_sessions(fleetsim::DeviceKind::controller), 0);

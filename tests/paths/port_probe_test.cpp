@@ -149,7 +149,9 @@ TEST(SshPortOpen, PeerThatDoesNotAnswerTimesOut) {
     EXPECT_FALSE(ssh_port_open("127.0.0.1", listener.port(), 0.3));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(elapsed, std::chrono::milliseconds(250));
-    EXPECT_LT(elapsed, std::chrono::seconds(3));  // bounded by the time-out, not the kernel's
+    // Bounded by the time-out, not by the kernel's two minutes of SYN retries; the margin
+    // leaves room for a loaded machine.
+    EXPECT_LT(elapsed, std::chrono::seconds(30));
     for (int fd : fillers) ::close(fd);
 }
 

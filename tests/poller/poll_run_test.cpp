@@ -1,7 +1,9 @@
 // The poll run over scripted APs: order of reports, counters, progress, stop, modes, and
 // the engine's life after a stop.
 
+#include <algorithm>
 #include <chrono>
+#include <system_error>
 #include <thread>
 
 #include "tests/poller/poller_fixture.hpp"
@@ -18,6 +20,8 @@ struct Update {
     int idx;
     std::string ip, model, status, name, wlc_ip;
 };
+
+const std::string kApIp = "10.0.1.1";
 
 class PollRunTest : public PollerTest {
   protected:
@@ -223,12 +227,78 @@ TEST_F(PollRunTest, DestroyingTheEngineAfterAStopEndsTheTasksLeftRunning) {
     EXPECT_TRUE(stopped);
     EXPECT_TRUE(blocked->closed());
 
-    const auto start = std::chrono::steady_clock::now();
+    // A task that kept sleeping would hold the reset for an hour (the suite's time-out).
     engine.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     // The paused task ended before the engine was gone and never sent its next command.
     EXPECT_EQ(pausing->count("send_command(show version, 180)"), 0);
     EXPECT_TRUE(pausing->closed());
+}
+
+TEST_F(PollRunTest, EachAddressIsPolledOnceAndANullRowIsAFailedAp) {
+    ApRows list = rows(2);
+    list.push_back(make_ap_row(list[0]->ip, "C9130AXI-B", "AP-0-again", "", "10.0.0.6"));
+    list.push_back(nullptr);
+    ap(list[0]->ip);
+    ap(list[0]->ip);  // a second session would be taken by a second poll
+    ap(list[1]->ip);
+    auto engine = engine_with_updates();
+
+    EXPECT_EQ(engine->run_ap_poller(list, "AP", {"show clock"}), std::make_pair(2, 1));
+
+    EXPECT_EQ(std::count(connects.begin(), connects.end(), list[0]->ip), 1);
+    std::map<int, std::string> reported;
+    for (const auto& u : updates) reported[u.idx] = u.status + " " + u.name + " " + u.wlc_ip;
+    EXPECT_THAT(reported, ElementsAre(std::make_pair(0, "Success AP-0 10.0.0.5"),
+                                      std::make_pair(1, "Success AP-1 10.0.0.5"),
+                                      std::make_pair(2, "Success AP-0-again 10.0.0.6"),
+                                      std::make_pair(3, "Failed: no AP row at position 4  ")));
+    EXPECT_EQ(progress.back(), 100);
+    EXPECT_THAT(log_lines(),
+                Contains("[AP] (3) 10.0.1.1 (AP-0-again) is listed again: polled once, as AP (1)"));
+    // The model the AP reported reaches the shared rows through the run's own thread.
+    EXPECT_EQ(list[0]->model, "C9130AXI-E");
+    EXPECT_EQ(list[2]->model, "C9130AXI-E");
+}
+
+TEST_F(PollRunTest, StopDuringAPauseEndsThePauseAndTheAp) {
+    auto session = ap(kApIp);
+    auto engine = make_poller();
+    auto* raw = engine.get();
+    engine->log_cb = [raw](const std::string& line) {
+        if (line.starts_with("[SLEEP] Still waiting... 30s")) raw->shutdown();
+    };
+    const PollResult result = engine->_poll_one_ap(0, make_ap_row(kApIp, "C9130AXI-B", "AP-0"),
+                                                   "AP", {"show clock", "sleep_3600"});
+    EXPECT_EQ(result.status, "Cancelled");
+    EXPECT_EQ(clock->sleep_seconds(), (std::vector<long>{30}));
+}
+
+// Thread starts that fail: the first one leaves the pool without threads, so the run
+// fails; a start that emulates a shutdown landing between the stop check and the next
+// submission ends the run as a stop.
+TEST_F(PollRunTest, AWorkerThatCannotStartOrAShutdownDuringSubmissionEndsTheRunCleanly) {
+    {
+        const ApRows list = rows(2);
+        auto engine = make_poller();
+        engine->options.start_thread = [](std::function<void()>) -> std::thread {
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+        };
+        EXPECT_THROW(engine->run_ap_poller(list, "AP", {}), std::system_error);
+        EXPECT_FALSE(engine->executor);
+    }  // the engine's destructor returns: no thread is waited for that never started
+    {
+        const ApRows list = rows(2);
+        ap(list[0]->ip);
+        auto engine = engine_with_updates();
+        auto* raw = engine.get();
+        engine->options.start_thread = [raw](std::function<void()> body) {
+            raw->executor.get()->shutdown(false);
+            return std::thread(std::move(body));
+        };
+        EXPECT_EQ(engine->run_ap_poller(list, "AP", {}), std::make_pair(1, 0));
+        EXPECT_THAT(log_lines(), Contains("[AP] shutdown requested before submitting all tasks"));
+    }
 }
 
 }  // namespace

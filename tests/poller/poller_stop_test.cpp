@@ -11,10 +11,12 @@ namespace {
 
 TEST_F(SimPollTest, StopInTheMiddleOfALargePollReturnsPromptlyAndLeavesNoSessionOpen) {
     std::vector<fleetsim::Device> aps;
+    // Only the first 30 APs can finish; the others stop answering at their fourth command,
+    // so the run can only end through the stop, however fast the machine.
     for (int i = 0; i < 200; ++i) {
         auto ap = sim_ap("127.20." + std::to_string(i / 200) + "." + std::to_string(i % 200 + 1),
                          "AP-" + std::to_string(i));
-        ap.faults.delay_ms = 40;
+        if (i >= 30) ap.faults.hang_on = "show clock";
         aps.push_back(ap);
     }
     start(sim_fleet(std::move(aps)));
@@ -22,7 +24,6 @@ TEST_F(SimPollTest, StopInTheMiddleOfALargePollReturnsPromptlyAndLeavesNoSession
     auto e = engine();
     auto* raw = e.get();
     std::atomic<int> reported{0};
-    std::chrono::steady_clock::time_point stopped_at;
     const auto logged_in = [&] {
         int n = 0;
         for (const auto& row : rows) n += sim->state(row->ip).logins > 0;
@@ -33,17 +34,14 @@ TEST_F(SimPollTest, StopInTheMiddleOfALargePollReturnsPromptlyAndLeavesNoSession
                           const std::string&, const std::string&) {
         if (++reported == 30) {
             logged_in_at_stop = logged_in();
-            stopped_at = std::chrono::steady_clock::now();
             raw->shutdown();
         }
     };
 
     const auto [ok, failed] = e->run_ap_poller(
         rows, "AP", {"show boot", "show flash", "show filesystems", "show clock", "show boot"});
-    const auto returned = std::chrono::steady_clock::now();
 
-    EXPECT_EQ(ok + failed, 30);
-    EXPECT_LT(returned - stopped_at, std::chrono::seconds(3));
+    EXPECT_EQ(std::make_pair(ok, failed), std::make_pair(30, 0));
     EXPECT_TRUE(no_connection_left());
     // After the stop only logins already under way on a worker could complete; the APs
     // still queued were never logged in to.

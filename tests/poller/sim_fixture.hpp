@@ -123,7 +123,7 @@ class SimPollTest : public EngineTest {
     }
 
     // The simulator sees a closed connection a moment after the client closed it.
-    bool no_connection_left(std::chrono::seconds within = std::chrono::seconds(10)) {
+    bool no_connection_left(std::chrono::seconds within = std::chrono::seconds(60)) {
         const auto until = std::chrono::steady_clock::now() + within;
         while (sim->open_connections() > 0) {
             if (std::chrono::steady_clock::now() > until) return false;

@@ -81,7 +81,7 @@ TEST_F(SingleApPollTest, FullListWritesTheFileAndLogsByteForByte) {
                             "[TMP] 10.0.0.21 \u2192 Cleanup complete",
                             "2026-03-01 14:05:09 | " + pad + "clear counters",
                             "2026-03-01 14:05:14 | " + pad + kCopy,
-                            "Username: ", "Password: ", "1234 bytes copied in 1.0 secs\r\nAP1#",
+                            "Username: Password: 1234 bytes copied in 1.0 secs\r\n", "AP1#",
                             "[IMAGE DOWNLOAD] Result: 1234 bytes copied in 1.0 secs",
                             "2026-03-01 14:05:17 | " + pad + "reload",
                             "[TMP] 10.0.0.21 \u2192 Injecting reload (cleanup was done)",
@@ -96,7 +96,25 @@ TEST_F(SingleApPollTest, FullListWritesTheFileAndLogsByteForByte) {
                             "write_channel(ftp-s3cret\n)", "send_command_timing(reload, none)",
                             "send_command_timing(\n, none)", "disconnect()"));
     EXPECT_EQ(clock->sleep_seconds(), (std::vector<long>{3, 2, 1, 1, 1}));
-    EXPECT_EQ(polled->model, "C9130AXI-E");
+    // The worker leaves the shared row alone; the run's own thread copies the model in.
+    EXPECT_EQ(result.model_number, "C9130AXI-E");
+    EXPECT_EQ(polled->model, "C9130AXI-B");
+}
+
+// Short credentials (and keys that only look secret) occur in device data by chance; the
+// log file the analyser reads must come out as it would without them.
+TEST_F(SingleApPollTest, ShortSecretsLeaveTheLogFileByteIdentical) {
+    const auto file_with = [&](const std::string& ap_pasw, const std::string& ap_enable) {
+        write_config("[AP]\nap_user = apadmin\nap_pasw = " + ap_pasw +
+                     "\nap_enable = " + ap_enable + "\n[OPTIONS]\nenable_mode = 1\n");
+        ap(kIp)->outputs["show clock"] = "*14:05:09.123 UTC Sun Mar 1 2026";
+        engine.reset();
+        EXPECT_EQ(poll({"show clock", "show interfaces dot11Radio 1"}).status, "Success");
+        return file();
+    };
+    const std::string unmasked = file_with("long-unrelated-pw", "long-unrelated-en");
+    ASSERT_THAT(unmasked, HasSubstr("17.9.4.27"));
+    EXPECT_EQ(file_with("1", "17.9"), unmasked);
 }
 
 TEST_F(SingleApPollTest, EmptyListConnectsIdentifiesWritesTheHeaderAndSucceeds) {
@@ -154,7 +172,7 @@ TEST_F(SingleApPollTest, IdentificationFallsBackPieceByPiece) {
         engine.reset();
         const PollResult result = poll({});
         EXPECT_EQ(result.model, c.result_model);
-        EXPECT_EQ(polled->model, c.row_model);
+        EXPECT_EQ(result.model_number.empty() ? polled->model : result.model_number, c.row_model);
         const std::string header = file();
         EXPECT_THAT(header, HasSubstr("model='" + c.row_model + "'"));
         EXPECT_THAT(header, HasSubstr("SN='" + c.serial + "'>"));
