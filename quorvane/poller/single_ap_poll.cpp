@@ -101,7 +101,7 @@ void ApPollState::announce(const std::string& cmd) const {
 PollResult Quorvane::_poll_one_ap(int idx, const ApRowPtr& ap, const std::string& device,
                                   const std::vector<std::string>& cmds) {
     const auto ends = [&](std::string model, std::string status) {
-        return PollResult{idx, ap->ip, std::move(model), std::move(status), ap->name, ap->wlc_ip};
+        return PollResult{idx, ap->ip, std::move(model), std::move(status), ap->name, ap->wlc_ip, {}};
     };
     // A task that starts after a stop must not log in to its AP at all.
     if (stop_requested()) return ends(ap->model, "Cancelled");
