@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -15,9 +16,13 @@
 
 #include "apps/quorvane-cli/ap_selection.hpp"
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/engine_log.hpp"
 #include "apps/quorvane-cli/interrupt.hpp"
 #include "apps/quorvane-cli/poll_console.hpp"
+#include "apps/quorvane-cli/poll_plan.hpp"
 #include "apps/quorvane-cli/poll_report.hpp"
+#include "apps/quorvane-cli/settings_check.hpp"
+#include "apps/quorvane-cli/simulation.hpp"
 #include "apps/quorvane-cli/text_table.hpp"
 #include "quorvane/quorvane.hpp"
 #include "tessivar/recovery.hpp"
@@ -35,16 +40,16 @@ const std::vector<std::string> kFlashCheckCommands = {
 
 struct FlashCheckOptions {
     ApSelection selection;
+    bool selection_given = false;
+    std::optional<std::string> aps_file;
     std::vector<std::string> cmds = kFlashCheckCommands;
     std::optional<std::string> cmds_file;
+    bool yes = false;
     bool json = false;
 
-    // The commands as `aps poll` takes them, for the retry hint.
+    // What `flash-check --aps FILE` needs besides the file to check the same way again.
     std::string retry_arguments() const {
-        if (cmds_file) return "--cmds " + *cmds_file;
-        std::string text;
-        for (const std::string& cmd : cmds) text += (text.empty() ? "\"" : " \"") + cmd + "\"";
-        return text;
+        return cmds_file ? "--cmds " + shell_quoted(*cmds_file) : "";
     }
 };
 
@@ -52,8 +57,16 @@ FlashCheckOptions parse_options(const std::vector<std::string>& args) {
     FlashCheckOptions options;
     options.selection.flash_checker = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (take_selection_option(args, i, options.selection)) continue;
-        if (args[i] == "--cmds") {
+        if (take_selection_option(args, i, options.selection)) {
+            options.selection_given = true;
+            continue;
+        }
+        if (args[i] == "--aps") {
+            if (i + 1 == args.size()) throw UsageError{"--aps needs a file name"};
+            options.aps_file = args[++i];
+        } else if (args[i] == "--yes") {
+            options.yes = true;
+        } else if (args[i] == "--cmds") {
             if (i + 1 == args.size()) throw UsageError{"--cmds needs a file name"};
             options.cmds_file = args[++i];
             options.cmds = read_command_file(*options.cmds_file);
@@ -63,6 +76,10 @@ FlashCheckOptions parse_options(const std::vector<std::string>& args) {
         } else {
             throw UsageError{"unknown argument '" + args[i] + "'"};
         }
+    }
+    if (options.aps_file && options.selection_given) {
+        throw UsageError{"--aps takes the APs from its file; leave out --section, --site-tag "
+                         "and --model-group"};
     }
     options.selection.flash_checker = true;
     return options;
@@ -164,26 +181,44 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
     // The analyser's DEBUG lines belong with the other diagnostics on standard error.
     setenv("TESSIVAR_DIAGNOSTICS", "stderr", 1);
 
-    PollConsole console(::isatty(STDERR_FILENO) == 1);
+    const std::vector<std::string> changing = device_changing_commands(options.cmds);
+    require_confirmation_possible(changing, options.yes, "quorvane flash-check --help");
+    ApRows rows;
+    if (options.aps_file) rows = read_ap_rows_file(*options.aps_file);
+
     EngineOptions engine_options;
-    engine_options.ssh_port = common.ssh_port;
-    Quorvane engine(engine_options, [&console](const std::string& line) { console.log(line); });
+    engine_options.ssh_port = start_devices(common);
+    EngineLog log(common.verbose);
+    PollConsole console(::isatty(STDERR_FILENO) == 1);
+    log.show_through([&console](const std::string& line) { console.log(line); });
+    Quorvane engine(engine_options, std::ref(log));
+    log.write_to(engine.data_dir);
     engine.operation = "WLC & AP";
     engine.workflow = "AP Flash Checker";
 
-    if (no_controllers_configured(engine)) return kExitFailed;
-    ApRows rows;
-    try {
-        rows = fetch_selected_aps(engine, options.selection).rows;
-    } catch (const std::exception& e) {
-        std::cerr << "quorvane: " << e.what() << "\n";
-        return kExitFailed;
+    if (const std::string missing = missing_settings(engine, {.controllers = !options.aps_file,
+                                                              .section = options.selection.section,
+                                                              .ap_login = true,
+                                                              .image_transfer = false});
+        !missing.empty()) {
+        return report_failure(missing);
     }
-    engine.write_filtered_ap_list(rows);
-    if (rows.empty()) {
-        std::cerr << "quorvane: no QCA-based AP to check: the controllers reported none, or the "
-                     "filters left none\n";
-        return kExitFailed;
+    if (!options.aps_file) {
+        SelectedAps selected;
+        try {
+            selected = fetch_selected_aps(engine, log, options.selection);
+        } catch (const std::exception& e) {
+            return report_failure(e.what());
+        }
+        if (selected.rows.empty()) {
+            return report_failure("no AP checked: " + selected.why_empty);
+        }
+        rows = std::move(selected.rows);
+        engine.write_filtered_ap_list(rows);
+    }
+    if (rows.empty()) return report_failure("no AP in " + *options.aps_file + ", none checked");
+    if (!changing.empty() && !options.yes && !confirm_device_changes(changing, rows)) {
+        return report_failure("not confirmed; no AP was polled");
     }
 
     PollReport poll;
@@ -191,11 +226,14 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
         poll = poll_with_progress(engine, console, rows, "AP", options.cmds, "AP Custom Cmd List",
                                   options.json ? ApLines::none : ApLines::text);
     } catch (const std::exception& e) {
-        std::cerr << "quorvane: " << e.what() << "\n";
-        return kExitFailed;
+        return report_failure(e.what());
+    }
+    std::string command = "quorvane flash-check";
+    if (common.ssh_port_given && !common.simulate) {
+        command += " --ssh-port " + std::to_string(common.ssh_port);
     }
     if (poll.interrupted) {
-        print_poll_epilogue(poll, options.retry_arguments());
+        print_poll_epilogue(poll, command, options.retry_arguments());
         std::cerr << "quorvane: nothing was analysed\n";
         return kExitInterrupted;
     }
@@ -205,7 +243,7 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
     } else {
         print_text(poll, analysis);
     }
-    print_poll_epilogue(poll, options.retry_arguments());
+    print_poll_epilogue(poll, command, options.retry_arguments());
     return poll.succeeded == 0 ? kExitFailed : kExitOk;
 }
 
