@@ -121,7 +121,7 @@ ApRows select_site_tag(Quorvane& engine, const ApSelection& selection, const ApR
         selection.section ? std::vector<std::string>{*selection.section}
                           : engine._get_wlc_sections();
     std::set<std::pair<std::string, std::string>> tagged;  // controller address, AP name
-    std::map<std::string, int> left_out;                   // other tag holding the text
+    std::map<std::string, std::set<std::string>> left_out;  // other tag holding the text: APs
     std::set<std::string> known_tags;
     int total = 0;
     for (const auto& section : sections) {
@@ -141,13 +141,13 @@ ApRows select_site_tag(Quorvane& engine, const ApSelection& selection, const ApR
             if (site_tag == tag) {
                 tagged.emplace(address, name);
             } else if ((name + " " + site_tag).find(tag) != std::string::npos) {
-                ++left_out[site_tag];
+                left_out[site_tag].insert(name);
             }
         }
     }
     selected.total = total > 0 ? total : static_cast<int>(rows.size());
-    for (const auto& [other, count] : left_out) {
-        std::cerr << "quorvane: left out " << count << " APs of site tag " << other
+    for (const auto& [other, names] : left_out) {
+        std::cerr << "quorvane: left out " << names.size() << " APs of site tag " << other
                   << " (--site-tag " << tag << " selects that tag exactly)\n";
     }
     ApRows kept;

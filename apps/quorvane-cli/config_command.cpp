@@ -222,7 +222,13 @@ int config_set(const CommonOptions& common, std::vector<std::string> args) {
     refuse_if(value_problem(key, value));
     IniStore store(config_path());
     store.set(section, key, value);
-    store.save();
+    try {
+        store.save();
+    } catch (const std::exception& e) {
+        throw std::runtime_error(std::string(e.what()) +
+                                 " (a shared install: set QUORVANE_BASE_DIR to a folder of "
+                                 "your own)");
+    }
     std::cerr << "quorvane: [" << section << "] " << key << " saved"
               << (is_secret_key(key) ? " (scrambled)" : "") << " in " << store.path << "\n";
     return kExitOk;

@@ -6,7 +6,7 @@
 // at standard error with -v/--verbose, at /dev/null without. QUORVANE_DIAGNOSTICS is then
 // set the same way for the engine's own DEBUG lines. Standard output thus carries only
 // what a command prints, and `quorvane ... --json | jq .` works. Someone who sets
-// QUORVANE_DIAGNOSTICS to another value keeps the library's default.
+// QUORVANE_DIAGNOSTICS keeps what it says.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,13 +21,12 @@ constexpr const char* kVariable = "QUORVANE_DIAGNOSTICS";
 const char* diagnostics_target = nullptr;  // "stderr", "none", or none: the library's default
 int saved_stdout = -1;
 
-// The C library has not set itself up yet; the loader hands over the environment as is.
-bool variable_set_otherwise(char** envp) {
+// Read from the environment the loader hands over, before any library's constructor.
+bool variable_set(char** envp) {
     const std::size_t name_length = std::strlen(kVariable);
     for (char** entry = envp; entry && *entry; ++entry) {
         if (std::strncmp(*entry, kVariable, name_length) == 0 && (*entry)[name_length] == '=') {
-            const char* value = *entry + name_length + 1;
-            return std::strcmp(value, "stderr") != 0 && std::strcmp(value, "none") != 0;
+            return true;
         }
     }
     return false;
@@ -43,7 +42,7 @@ bool verbose_asked(int argc, char** argv) {
 }
 
 void divert_stdout_while_loading(int argc, char** argv, char** envp) {
-    if (variable_set_otherwise(envp)) return;
+    if (variable_set(envp)) return;
     const bool verbose = verbose_asked(argc, argv);
     diagnostics_target = verbose ? "stderr" : "none";
     const int target = verbose ? STDERR_FILENO : ::open("/dev/null", O_WRONLY | O_CLOEXEC);

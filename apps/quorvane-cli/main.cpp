@@ -35,8 +35,7 @@ const Subcommand kSubcommands[] = {
      "  listed apart as not checked. The analyser's reports are appended to\n"
      "  <run folder>/WLC_<address>/Status_check_results_WLC_<address>.log.\n"
      "  Exit status 0 when the check ran, 1 when no AP could be polled, 130 after Ctrl-C.\n"
-     "  Example: quorvane flash-check --site-tag ST-HQ-CAMPUS\n"
-     "  Try it:  quorvane flash-check --simulate\n",
+     "  Example: quorvane flash-check --simulate\n",
      run_flash_check},
     {"wlc-run", "run CLI commands on every configured controller",
      "  quorvane wlc-run [options] [--cmds FILE] [--quiet] [COMMAND...]\n"
