@@ -117,10 +117,10 @@ std::string why_nothing_fetched(const ControllerOutcomes& outcomes, bool qca_onl
 ApRows select_site_tag(Quorvane& engine, const ApSelection& selection, const ApRows& rows,
                        SelectedAps& selected) {
     const std::string& tag = *selection.site_tag;
-    const std::vector<std::string> sections =
-        selection.section ? std::vector<std::string>{*selection.section}
-                          : engine._get_wlc_sections();
-    std::set<std::pair<std::string, std::string>> tagged;  // controller address, AP name
+    const std::vector<std::string> sections = selection.section
+                                                  ? std::vector<std::string>{*selection.section}
+                                                  : engine._get_wlc_sections();
+    std::set<std::pair<std::string, std::string>> tagged;   // controller address, AP name
     std::map<std::string, std::set<std::string>> left_out;  // other tag holding the text: APs
     std::set<std::string> known_tags;
     int total = 0;

@@ -104,11 +104,10 @@ int run_aps_poll(const CommonOptions& common, const std::vector<std::string>& ar
     log.show_through([&console](const std::string& line) { console.log(line); });
     Quorvane engine(options, std::ref(log));
     log.write_to(engine.data_dir);
-    if (const std::string missing = missing_settings(
-            engine, {.controllers = !o.aps_file,
-                     .section = o.selection.section,
-                     .ap_login = !o.dry_run,
-                     .image_transfer = builds_download});
+    if (const std::string missing = missing_settings(engine, {.controllers = !o.aps_file,
+                                                              .section = o.selection.section,
+                                                              .ap_login = !o.dry_run,
+                                                              .image_transfer = builds_download});
         !missing.empty()) {
         return report_failure(missing);
     }

@@ -88,11 +88,11 @@ class StuckClientOrigins {
         static const std::string controller = "[AUTH] ===== WLC: ";
         static const std::string marked = "[AUTH][MARKED] ";
         if (line.rfind(controller, 0) == 0) {
-            section_ = line.substr(controller.size(), line.find(" =====", controller.size()) -
-                                                          controller.size());
+            section_ = line.substr(controller.size(),
+                                   line.find(" =====", controller.size()) - controller.size());
         } else if (line.rfind(marked, 0) == 0) {
-            const std::string mac = line.substr(marked.size(), line.find(' ', marked.size()) -
-                                                                   marked.size());
+            const std::string mac =
+                line.substr(marked.size(), line.find(' ', marked.size()) - marked.size());
             found_on_[mac].push_back(section_);
         }
     }
@@ -209,8 +209,8 @@ int run_auth_loop(const CommonOptions& common, const std::vector<std::string>& a
         std::cerr << "quorvane: stopped"
                   << (file ? "" : " during the observation window; nothing was recorded") << "\n";
     } else if (!stuck.empty()) {
-        const bool go = opts.deauth && (opts.yes || confirmed_on_terminal(stuck, origins,
-                                                                          sections.size()));
+        const bool go =
+            opts.deauth && (opts.yes || confirmed_on_terminal(stuck, origins, sections.size()));
         if (opts.collect) {
             engine.collect_auth_debugs(sections, collection_stamp(file));
         } else {

@@ -78,8 +78,9 @@ FlashCheckOptions parse_options(const std::vector<std::string>& args) {
         }
     }
     if (options.aps_file && options.selection_given) {
-        throw UsageError{"--aps takes the APs from its file; leave out --section, --site-tag "
-                         "and --model-group"};
+        throw UsageError{
+            "--aps takes the APs from its file; leave out --section, --site-tag "
+            "and --model-group"};
     }
     options.selection.flash_checker = true;
     return options;

@@ -16,14 +16,13 @@ namespace {
 
 // The verbs of the device CLI that change what a device holds or runs. A first word that
 // abbreviates one of them (the device accepts "wr", "conf t", "del") counts too.
-constexpr std::string_view kChangingVerbs[] = {"reload",  "delete", "erase",   "format",
-                                               "write",   "copy",   "archive", "upgrade",
-                                               "clear",   "configure"};
+constexpr std::string_view kChangingVerbs[] = {"reload", "delete",   "erase",   "format",
+                                               "write",  "copy",     "archive", "upgrade",
+                                               "clear",  "configure"};
 // The transfer forms the poll drives interactively, wherever they stand in the command.
-constexpr std::string_view kTransferMarkers[] = {"sftp://",        "scp://",
-                                                 "tftp://",        "ftp://",
-                                                 "copy syslogs",   "copy core:",
-                                                 "copy crashinfo:", "copy support-bundle"};
+constexpr std::string_view kTransferMarkers[] = {
+    "sftp://",      "scp://",     "tftp://",         "ftp://",
+    "copy syslogs", "copy core:", "copy crashinfo:", "copy support-bundle"};
 constexpr std::size_t kShortestAbbreviation = 2;
 
 std::string lower(std::string text) {
@@ -33,10 +32,9 @@ std::string lower(std::string text) {
 }
 
 bool is_transfer(const std::string& lowered) {
-    return std::any_of(std::begin(kTransferMarkers), std::end(kTransferMarkers),
-                       [&](std::string_view marker) {
-                           return lowered.find(marker) != std::string::npos;
-                       });
+    return std::any_of(
+        std::begin(kTransferMarkers), std::end(kTransferMarkers),
+        [&](std::string_view marker) { return lowered.find(marker) != std::string::npos; });
 }
 
 bool changes_device(const std::string& cmd) {
@@ -84,8 +82,8 @@ bool confirm_device_changes(const std::vector<std::string>& changing, const ApRo
     for (const auto& row : rows) {
         if (!row->wlc_ip.empty()) controllers.insert(row->wlc_ip);
     }
-    std::cerr << "This poll changes devices: " << rows.size() << " AP(s) on "
-              << controllers.size() << " controller(s) will get\n";
+    std::cerr << "This poll changes devices: " << rows.size() << " AP(s) on " << controllers.size()
+              << " controller(s) will get\n";
     for (const auto& cmd : changing) std::cerr << "  " << cmd << "\n";
     std::cerr << "Go ahead? [y/N] " << std::flush;
     std::string answer;

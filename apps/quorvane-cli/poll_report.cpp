@@ -130,15 +130,15 @@ void print_poll_table(const PollReport& report) {
 void print_poll_epilogue(const PollReport& report, const std::string& command,
                          const std::string& arguments) {
     if (report.failed > 0 && simulating()) {
-        std::cerr << "quorvane: " << report.failed
-                  << " AP(s) did not succeed; they are listed in " << report.failed_file
+        std::cerr << "quorvane: " << report.failed << " AP(s) did not succeed; they are listed in "
+                  << report.failed_file
                   << ". The simulated fleet ends with this run, so there is nothing to retry "
                      "them on.\n";
     } else if (report.failed > 0) {
         std::cerr << "quorvane: " << report.failed
-                  << " AP(s) did not succeed; retry exactly those with:\n  " << command
-                  << " --aps " << shell_quoted(report.failed_file)
-                  << (arguments.empty() ? "" : " " + arguments) << "\n";
+                  << " AP(s) did not succeed; retry exactly those with:\n  " << command << " --aps "
+                  << shell_quoted(report.failed_file) << (arguments.empty() ? "" : " " + arguments)
+                  << "\n";
     }
     if (report.interrupted) {
         std::cerr << "quorvane: stopped by Ctrl-C after " << report.done << " of "

@@ -33,7 +33,8 @@ std::string missing_settings(const Quorvane& engine, const NeededSettings& neede
         }
     }
     if (needed.ap_login) {
-        for (const char* key : {"ap_user", "ap_pasw", "ap_enable"}) need(engine, "AP", key, missing);
+        for (const char* key : {"ap_user", "ap_pasw", "ap_enable"})
+            need(engine, "AP", key, missing);
     }
     if (needed.image_transfer) {
         need(engine, "FTP", "ftp_addr", missing);

@@ -62,7 +62,8 @@ int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& arg
         if (line.rfind(done_prefix, 0) == 0 && line.find(output_marker) != std::string::npos) {
             ++completed;
             const auto marker = line.find(output_marker);
-            const std::string section = line.substr(done_prefix.size(), marker - done_prefix.size());
+            const std::string section =
+                line.substr(done_prefix.size(), marker - done_prefix.size());
             const std::string path = line.substr(marker + output_marker.size());
             if (quiet) {
                 std::cout << path << "\n" << std::flush;

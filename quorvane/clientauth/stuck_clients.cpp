@@ -163,8 +163,8 @@ void Quorvane::collect_auth_debugs(const std::vector<std::string>& wlc_sections,
     _log("[DEBUG] collect_archive_wnccore_count = " + std::to_string(count));
     if (count < kCollectionCap) {
         _increment_collect_counter();
-        _log("[DEBUG] Proceeding with archive + core collection (run " +
-             std::to_string(count + 1) + "/2)");
+        _log("[DEBUG] Proceeding with archive + core collection (run " + std::to_string(count + 1) +
+             "/2)");
         _run_auth_debug_collection(wlc_sections, ts);
     } else {
         _log(

@@ -247,8 +247,8 @@ TEST_F(ApsPollCli, RetryLineRunsAsPrinted) {
     sim.start();
     const std::string port = std::to_string(sim.port());
     const auto list = write_ap_list(base.path(), fleet, sim.port());
-    const PollRun first =
-        run_poll({"--ssh-port", port, "--aps", list.string(), "show clock", "show ver"}, base.path());
+    const PollRun first = run_poll(
+        {"--ssh-port", port, "--aps", list.string(), "show clock", "show ver"}, base.path());
     EXPECT_EQ(first.status, 1) << first.err;
     const std::string hint_start = "\n  quorvane aps poll --ssh-port " + port + " --aps ";
     const auto at = first.err.find(hint_start);
@@ -257,16 +257,16 @@ TEST_F(ApsPollCli, RetryLineRunsAsPrinted) {
     EXPECT_THAT(hint, ::testing::EndsWith("failed_aps.json 'show clock' 'show ver'"));
 
     const std::string env = "QUORVANE_BASE_DIR='" + base.path().string() + "' ";
-    const auto lines = json_lines(shell_output(env + "'" + QUORVANE_CLI_PATH + "'" +
-                                               hint.substr(8) + " --json"));
+    const auto lines =
+        json_lines(shell_output(env + "'" + QUORVANE_CLI_PATH + "'" + hint.substr(8) + " --json"));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0]["ip"], "127.20.0.250");
 
-    const std::string retry_file = hint.substr(hint.find("--aps ") + 6, hint.find(" 'show") -
-                                                                             hint.find("--aps ") - 6);
-    const auto checked = nlohmann::json::parse(shell_output(
-        env + "'" + QUORVANE_CLI_PATH + "' flash-check --ssh-port " + port + " --aps " +
-        retry_file + " --json"));
+    const std::string retry_file =
+        hint.substr(hint.find("--aps ") + 6, hint.find(" 'show") - hint.find("--aps ") - 6);
+    const auto checked = nlohmann::json::parse(shell_output(env + "'" + QUORVANE_CLI_PATH +
+                                                            "' flash-check --ssh-port " + port +
+                                                            " --aps " + retry_file + " --json"));
     ASSERT_EQ(checked["aps"].size(), 1u);
     EXPECT_EQ(checked["aps"][0]["ip"], "127.20.0.250");
 }
@@ -289,7 +289,8 @@ TEST_F(ApsPollCli, DryRunPrintsThePlanAndContactsNothing) {
     EXPECT_EQ(plan[0]["entries"],
               nlohmann::json({"show clock", "wait 5 s", "skip sleep_4000 (longer than 3600 s)",
                               "reload (confirmation answered with y; the list ends here)"}));
-    EXPECT_THAT(plan[0]["log"].get<std::string>(), ::testing::EndsWith("WLC_127_10_0_250/AP_AP-1.log"));
+    EXPECT_THAT(plan[0]["log"].get<std::string>(),
+                ::testing::EndsWith("WLC_127_10_0_250/AP_AP-1.log"));
     EXPECT_EQ(plan[1]["wlc_ip"], "");
     EXPECT_FALSE(std::filesystem::exists(plan[0]["log"].get<std::string>()));
     EXPECT_THAT(run.err, Not(HasSubstr("[AP] (1) Connecting")));

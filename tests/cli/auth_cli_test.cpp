@@ -184,10 +184,10 @@ TEST(AuthCli, SimulatedRunPrintsOnlyTheJsonObjectAndCollectsOnlyWhenAsked) {
 
         const fs::path base = p.simulated_base();
         ASSERT_FALSE(base.empty()) << p.err();
-        EXPECT_EQ(read_text(base / "confd" / "config.ini")
-                          .find("[CRONJOB]\ncollect_archive_wnccore_count = 1\n") !=
-                      std::string::npos,
-                  collect);
+        EXPECT_EQ(
+            read_text(base / "confd" / "config.ini")
+                    .find("[CRONJOB]\ncollect_archive_wnccore_count = 1\n") != std::string::npos,
+            collect);
     }
 }
 

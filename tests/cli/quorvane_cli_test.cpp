@@ -301,8 +301,8 @@ TEST_F(ApsFetchCli, ConfiguredOnlyThroughConfigSetAgainstAFleetOfItsOwn) {
     }
     for (const auto& c : cases) {
         std::ofstream(base.path() / "confd" / "config.ini", std::ios::app) << c.extra_config;
-        const std::vector<std::string> poll = {
-            "aps", "poll", "--ssh-port", port, "--site-tag", c.site_tag, "--json", "reload"};
+        const std::vector<std::string> poll = {"aps",        "poll",     "--ssh-port", port,
+                                               "--site-tag", c.site_tag, "--json",     "reload"};
         EXPECT_EQ(run_cli(poll, env).status, 2);  // no terminal to confirm the reload on
         std::vector<std::string> confirmed = poll;
         confirmed.push_back("--yes");
@@ -379,6 +379,5 @@ TEST(QuorvaneCliConfig, ForceStoresWhatIsRefusedAndShowWritesNothing) {
               "[WLC]\nwlc_pswd = x\nwlc_ip = 192.0.2.1\n\n[AP]\n\n[FTP]\nscp_port = 22\n\n"
               "[SSH]\nlegacy_algorithms = no\n\n");
 }
-
 
 }  // namespace
