@@ -220,17 +220,22 @@ int config_set(const CommonOptions& common, std::vector<std::string> args) {
     start_devices(common);
     const std::string value = args.size() == 3 ? args[2] : read_value(section, key);
     refuse_if(value_problem(key, value));
-    IniStore store(config_path());
-    store.set(section, key, value);
-    try {
-        store.save();
-    } catch (const std::exception& e) {
-        throw std::runtime_error(std::string(e.what()) +
-                                 " (a shared install: set QUORVANE_BASE_DIR to a folder of "
-                                 "your own)");
-    }
+    // The store writes as it loads when it fills in defaults, so both steps are covered.
+    const auto saved = [&] {
+        try {
+            IniStore store(config_path());
+            store.set(section, key, value);
+            store.save();
+            return store.path;
+        } catch (const std::filesystem::filesystem_error& e) {
+            throw std::runtime_error(std::string(e.what()) +
+                                     " (a shared install: set QUORVANE_BASE_DIR to a folder of "
+                                     "your own)");
+        }
+    };
+    const std::string path = saved();
     std::cerr << "quorvane: [" << section << "] " << key << " saved"
-              << (is_secret_key(key) ? " (scrambled)" : "") << " in " << store.path << "\n";
+              << (is_secret_key(key) ? " (scrambled)" : "") << " in " << path << "\n";
     return kExitOk;
 }
 

@@ -86,6 +86,26 @@ FlashCheckOptions parse_options(const std::vector<std::string>& args) {
     return options;
 }
 
+// While it lives, what is written to the stream is dropped (when `active`).
+class DiscardedStream {
+  public:
+    DiscardedStream(std::ostream& stream, bool active)
+        : stream_(stream), kept_(active ? stream.rdbuf(&nowhere_) : nullptr) {}
+    ~DiscardedStream() {
+        if (kept_) stream_.rdbuf(kept_);
+    }
+    DiscardedStream(const DiscardedStream&) = delete;
+    DiscardedStream& operator=(const DiscardedStream&) = delete;
+
+  private:
+    struct Nowhere : std::streambuf {
+        int overflow(int c) override { return traits_type::not_eof(c); }
+    };
+    std::ostream& stream_;
+    Nowhere nowhere_;
+    std::streambuf* kept_;
+};
+
 // Every folder of the run that holds per-AP logs: one per controller, and the run folder
 // itself for APs without a controller address.
 std::vector<fs::path> log_folders(const PollReport& poll, const std::string& data_dir) {
@@ -238,7 +258,11 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
         std::cerr << "quorvane: nothing was analysed\n";
         return kExitInterrupted;
     }
-    const Analysis analysis = analyse(log_folders(poll, engine.data_dir));
+    const Analysis analysis = [&] {
+        // The analyser's DEBUG lines are diagnostics like the engine's: shown with -v only.
+        const DiscardedStream quiet(std::cerr, !common.verbose);
+        return analyse(log_folders(poll, engine.data_dir));
+    }();
     if (options.json) {
         print_json(poll, analysis, engine.data_dir);
     } else {
