@@ -159,15 +159,15 @@ ApRows select_site_tag(Quorvane& engine, const ApSelection& selection, const ApR
     if (kept.empty()) {
         if (!known_tags.count(tag)) {
             selected.why_empty =
-                "no controller has site tag '" + tag + "'" +
+                "the filter matched nothing: no controller has site tag '" + tag + "'" +
                 (known_tags.empty() ? std::string("; they report no site tags")
                                     : "; the site tags they have: " +
                                           joined({known_tags.begin(), known_tags.end()}, ", "));
         } else {
-            selected.why_empty = "the " + std::to_string(tagged.size()) + " APs of site tag '" +
-                                 tag + "' are not among the " + std::to_string(rows.size()) +
-                                 (selection.flash_checker ? " QCA-based" : "") +
-                                 " APs the controllers list";
+            selected.why_empty =
+                "the filter matched nothing: the " + std::to_string(tagged.size()) +
+                " APs of site tag '" + tag + "' are not among the " + std::to_string(rows.size()) +
+                (selection.flash_checker ? " QCA-based" : "") + " APs the controllers list";
         }
     }
     return kept;
