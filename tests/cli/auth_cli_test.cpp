@@ -191,26 +191,42 @@ TEST(AuthCli, SimulatedRunPrintsOnlyTheJsonObjectAndCollectsOnlyWhenAsked) {
     }
 }
 
-// At a terminal the question comes after one line per stuck client.
-TEST(AuthCli, AtATerminalItListsTheClientsThenAsks) {
-    const std::string line = std::string("printf 'n\\n' | script -qec \"'") + QUORVANE_CLI_PATH +
-                             "' auth-loop --simulate --window 4 --deauth --collect\" /dev/null";
-    FILE* pipe = popen(line.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-    EXPECT_EQ(pclose(pipe), 0) << out;
-    const auto summary = out.find("Stuck clients to deauthenticate on every controller:");
-    const auto question = out.find("Deauthenticate these 3 client(s) on all 2 controller(s)?");
-    ASSERT_NE(summary, std::string::npos) << out;
-    ASSERT_NE(question, std::string::npos) << out;
-    EXPECT_THAT(out.substr(summary, question - summary),
-                HasSubstr("  0022.33bb.0001  stuck on WLC2\r\n"));
-    EXPECT_THAT(out, HasSubstr("not deauthenticated"));
-    EXPECT_THAT(out, Not(HasSubstr("[AUTH] Deauth")));
-    // Without -v the engine's log lines stay off the terminal.
-    EXPECT_THAT(out, Not(HasSubstr("[AUTH][RAW F1]")));
+// At a terminal, what would change on the devices is listed, one line each, before the
+// question; answering no changes nothing.
+TEST(AuthCli, AtATerminalChangesAreListedThenAsked) {
+    struct Case {
+        std::string args;
+        int status;
+        std::string listed;  // between the heading and the question
+        std::string question;
+        std::string declined;
+    };
+    const Case cases[] = {
+        {"auth-loop --simulate --window 4 --deauth --collect", 0,
+         "  0022.33bb.0001  stuck on WLC2\r\n",
+         "Deauthenticate these 3 client(s) on all 2 controller(s)?", "not deauthenticated"},
+        {"aps poll --simulate 'show clock' '%reload%'", 1,
+         "15 AP(s) on 2 controller(s) will get\r\n  reload\r\n", "Go ahead? [y/N]",
+         "not confirmed; no AP was polled"},
+    };
+    for (const auto& c : cases) {
+        const std::string line = std::string("printf 'n\\n' | script -qec \"'") +
+                                 QUORVANE_CLI_PATH + "' " + c.args + "\" /dev/null";
+        FILE* pipe = popen(line.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+        const int raw = pclose(pipe);
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, c.status) << out;
+        const auto question = out.find(c.question);
+        ASSERT_NE(question, std::string::npos) << out;
+        EXPECT_THAT(out.substr(0, question), HasSubstr(c.listed));
+        EXPECT_THAT(out.substr(question), HasSubstr(c.declined));
+        EXPECT_THAT(out, Not(HasSubstr("[AUTH] Deauth")));
+        // Without -v the engine's log lines stay off the terminal.
+        EXPECT_THAT(out, Not(HasSubstr("[WLC] Connecting")));
+    }
 }
 
 TEST(AuthCli, DeauthNormalisesAndSendsToEveryController) {
