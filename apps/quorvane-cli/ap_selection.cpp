@@ -182,6 +182,12 @@ SelectedAps fetch_selected_aps(Quorvane& engine, EngineLog& log, const ApSelecti
     }
     const auto outcomes = std::make_shared<ControllerOutcomes>();
     watch_fetch(log, outcomes);
+    // With the log lines off the terminal, the wait for the controllers needs a word.
+    if (!log.shown()) {
+        std::cerr << "quorvane: asking "
+                  << (selection.section ? "controller " + *selection.section : "the controllers")
+                  << " for their APs...\n";
+    }
     SelectedAps selected;
     selected.rows = selection.section ? engine._fetch_ap_list_for_section(*selection.section)
                                       : engine.fetch_full_ap_list();

@@ -78,6 +78,10 @@ int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& arg
             failures.push_back(line.substr(6));
         }
     });
+    if (!log.shown()) {
+        std::cerr << "quorvane: running " << cmds.size() << " command(s) on "
+                  << engine._get_wlc_sections().size() << " controller(s)...\n";
+    }
     engine.run_wlc_cmds(cmds);
 
     if (completed == 0) {
