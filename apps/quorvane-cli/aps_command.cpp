@@ -1,12 +1,13 @@
 // aps: the AP inventory. Each verb is one entry of the table below.
 
-#include <algorithm>
-#include <cstdio>
+#include <functional>
 #include <iostream>
-#include <mutex>
 
 #include "apps/quorvane-cli/ap_selection.hpp"
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/engine_log.hpp"
+#include "apps/quorvane-cli/settings_check.hpp"
+#include "apps/quorvane-cli/simulation.hpp"
 #include "apps/quorvane-cli/text_table.hpp"
 
 namespace quorvane::cli {
@@ -22,15 +23,6 @@ const ApsVerb kApsVerbs[] = {
     {"fetch", run_aps_fetch},
     {"poll", run_aps_poll},
 };
-
-// Workers log from several threads; each line is written whole.
-void print_stderr_line(const std::string& line) {
-    static std::mutex mutex;
-    const std::string text = line + "\n";
-    std::lock_guard lock(mutex);
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fflush(stderr);
-}
 
 void print_table(const ApRows& rows) {
     std::vector<std::vector<std::string>> cells;
@@ -66,17 +58,23 @@ int run_aps_fetch(const CommonOptions& common, const std::vector<std::string>& a
     }
 
     EngineOptions options;
-    options.ssh_port = common.ssh_port;
-    Quorvane engine(options, json ? print_stderr_line : print_stdout_line);
-    if (no_controllers_configured(engine)) return kExitFailed;
+    options.ssh_port = start_devices(common);
+    EngineLog log(common.verbose);
+    Quorvane engine(options, std::ref(log));
+    log.write_to(engine.data_dir);
+    if (const std::string missing =
+            missing_settings(engine, controller_settings(selection.section));
+        !missing.empty()) {
+        return report_failure(missing);
+    }
 
     SelectedAps selected;
     try {
-        selected = fetch_selected_aps(engine, selection);
+        selected = fetch_selected_aps(engine, log, selection);
     } catch (const std::exception& e) {
-        std::cerr << "quorvane: " << e.what() << "\n";
-        return kExitFailed;
+        return report_failure(e.what());
     }
+    if (selected.rows.empty()) return report_failure("no AP selected: " + selected.why_empty);
     const std::string list_file = engine.write_filtered_ap_list(selected.rows);
 
     if (json) {
@@ -91,11 +89,6 @@ int run_aps_fetch(const CommonOptions& common, const std::vector<std::string>& a
         std::cout << selected.rows.size() << " APs";
         if (selected.total) std::cout << " (controllers report " << *selected.total << ")";
         std::cout << "; list: " << list_file << "\n";
-    }
-    if (selected.rows.empty()) {
-        std::cerr << "quorvane: no AP selected (see the [WLC] lines for controllers that "
-                     "failed)\n";
-        return kExitFailed;
     }
     return kExitOk;
 }

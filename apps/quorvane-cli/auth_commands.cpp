@@ -5,14 +5,22 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <functional>
 #include <iostream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 
 #include "apps/quorvane-cli/auth_status.hpp"
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/engine_log.hpp"
 #include "apps/quorvane-cli/interrupt.hpp"
 #include "apps/quorvane-cli/mac_address.hpp"
+#include "apps/quorvane-cli/settings_check.hpp"
+#include "apps/quorvane-cli/simulation.hpp"
+#include "quorvane/clientauth/deleted_clients_file.hpp"
 #include "quorvane/quorvane.hpp"
 
 namespace quorvane::cli {
@@ -26,6 +34,7 @@ const std::string kSavedPrefix = "[AUTH] Deleted MACs saved to: ";
 
 struct AuthLoopOptions {
     std::optional<int> window;
+    bool collect = false;
     bool deauth = false;
     bool yes = false;
     bool json = false;
@@ -51,6 +60,8 @@ AuthLoopOptions parse_auth_loop(const std::vector<std::string>& args) {
             options.window = parse_window(args[++i]);
         } else if (arg.rfind("--window=", 0) == 0) {
             options.window = parse_window(arg.substr(9));
+        } else if (arg == "--collect") {
+            options.collect = true;
         } else if (arg == "--deauth") {
             options.deauth = true;
         } else if (arg == "--yes") {
@@ -62,18 +73,76 @@ AuthLoopOptions parse_auth_loop(const std::vector<std::string>& args) {
         }
     }
     if (options.yes && !options.deauth) throw UsageError{"--yes only goes with --deauth"};
+    if (options.deauth && !options.yes && !isatty(STDIN_FILENO)) {
+        throw UsageError{
+            "--deauth asks before it deauthenticates, and standard input is not a terminal to "
+            "ask on: add --yes to deauthenticate the stuck clients without asking"};
+    }
     return options;
 }
 
-bool confirmed_on_terminal(std::size_t count) {
-    if (!isatty(STDIN_FILENO) || !isatty(STDERR_FILENO)) return true;
-    std::cerr << "Deauthenticate " << count << " client(s) on every controller? [y/N] "
-              << std::flush;
+// Which controllers confirmed each stuck client, read from the workflow's log lines.
+class StuckClientOrigins {
+  public:
+    void observe(const std::string& line) {
+        static const std::string controller = "[AUTH] ===== WLC: ";
+        static const std::string marked = "[AUTH][MARKED] ";
+        if (line.rfind(controller, 0) == 0) {
+            section_ = line.substr(controller.size(),
+                                   line.find(" =====", controller.size()) - controller.size());
+        } else if (line.rfind(marked, 0) == 0) {
+            const std::string mac =
+                line.substr(marked.size(), line.find(' ', marked.size()) - marked.size());
+            found_on_[mac].push_back(section_);
+        }
+    }
+    std::string sections_of(const std::string& mac) const {
+        const auto found = found_on_.find(mac);
+        std::string text;
+        if (found == found_on_.end()) return text;
+        for (const auto& section : found->second) text += (text.empty() ? "" : ", ") + section;
+        return text;
+    }
+
+  private:
+    std::string section_;
+    std::map<std::string, std::vector<std::string>> found_on_;
+};
+
+std::vector<std::string> distinct(const std::vector<std::string>& macs) {
+    std::vector<std::string> once;
+    for (const auto& mac : macs) {
+        if (std::find(once.begin(), once.end(), mac) == once.end()) once.push_back(mac);
+    }
+    return once;
+}
+
+// Lists what will be deauthenticated, one line per client, then asks. Only called with a
+// terminal on standard input.
+bool confirmed_on_terminal(const std::vector<std::string>& macs, const StuckClientOrigins& origins,
+                           std::size_t controllers) {
+    std::cerr << "Stuck clients to deauthenticate on every controller:\n";
+    for (const auto& mac : macs) {
+        std::cerr << "  " << mac << "  stuck on " << origins.sections_of(mac) << "\n";
+    }
+    std::cerr << "Deauthenticate these " << macs.size() << " client(s) on all " << controllers
+              << " controller(s)? [y/N] " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;
     std::transform(answer.begin(), answer.end(), answer.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return answer == "y" || answer == "yes";
+}
+
+// The stamp of the deleted-clients file names the archive too; a run whose file could not
+// be written stamps it now.
+std::string collection_stamp(const std::optional<std::string>& file) {
+    static const std::string prefix = "deleted_clients_";
+    if (file) {
+        const std::string name = std::filesystem::path(*file).stem().string();
+        if (name.rfind(prefix, 0) == 0) return name.substr(prefix.size());
+    }
+    return file_name_stamp(std::chrono::system_clock::now());
 }
 
 void print_result(const std::vector<std::string>& delete_list,
@@ -92,7 +161,9 @@ void print_result(const std::vector<std::string>& delete_list,
 int run_auth_loop(const CommonOptions& common, const std::vector<std::string>& args) {
     const AuthLoopOptions opts = parse_auth_loop(args);
     EngineOptions options;
-    options.ssh_port = common.ssh_port;
+    options.ssh_port = start_devices(common);
+    // The program collects after its question, if at all.
+    options.auth_debug_collection = false;
     if (opts.window) {
         options.auth_window_seconds = *opts.window;
     } else if (common.simulate) {
@@ -101,15 +172,23 @@ int run_auth_loop(const CommonOptions& common, const std::vector<std::string>& a
                   << " s (--window changes it)\n";
     }
 
-    // With --json standard output holds the result object alone.
-    std::ostream& log_out = opts.json ? std::cerr : std::cout;
-    AuthLiveLine live(log_out, isatty(STDERR_FILENO) != 0, options.auth_window_seconds);
+    EngineLog log(common.verbose);
+    AuthLiveLine live(std::cerr, isatty(STDERR_FILENO) != 0, options.auth_window_seconds);
     std::optional<std::string> file;
-    Quorvane engine(options, [&](const std::string& line) {
+    StuckClientOrigins origins;
+    log.watch([&](const std::string& line) {
         if (line.rfind(kSavedPrefix, 0) == 0) file = line.substr(kSavedPrefix.size());
-        live.log(line);
+        origins.observe(line);
+        live.observe(line);
     });
-    if (no_controllers_configured(engine)) return kExitFailed;
+    log.show_through([&live](const std::string& line) { live.print(line); });
+    Quorvane engine(options, std::ref(log));
+    log.write_to(engine.data_dir);
+    if (const std::string missing = missing_settings(engine, controller_settings());
+        !missing.empty()) {
+        live.finish();
+        return report_failure(missing);
+    }
 
     InterruptHandler interrupt([&engine] { engine.shutdown(); });
     std::vector<std::string> delete_list;
@@ -117,25 +196,35 @@ int run_auth_loop(const CommonOptions& common, const std::vector<std::string>& a
         delete_list = engine.run_client_auth_workflow();
     } catch (const std::exception& e) {
         live.finish();
-        std::cerr << "quorvane: the stuck-client run failed: " << e.what() << "\n";
+        report_failure(std::string("the stuck-client run failed: ") + e.what());
         return interrupt.interrupted() ? kExitInterrupted : kExitFailed;
     }
     live.finish();
 
+    const std::vector<std::string> sections = engine._get_wlc_sections();
+    const std::vector<std::string> stuck = distinct(delete_list);
     bool deauthenticated = false;
     std::optional<std::string> deauth_error;
     if (interrupt.interrupted()) {
         std::cerr << "quorvane: stopped"
                   << (file ? "" : " during the observation window; nothing was recorded") << "\n";
-    } else if (opts.deauth && !delete_list.empty()) {
-        if (opts.yes || confirmed_on_terminal(delete_list.size())) {
+    } else if (!stuck.empty()) {
+        const bool go =
+            opts.deauth && (opts.yes || confirmed_on_terminal(stuck, origins, sections.size()));
+        if (opts.collect) {
+            engine.collect_auth_debugs(sections, collection_stamp(file));
+        } else {
+            std::cerr << "quorvane: no trace archive or core dump was collected (--collect "
+                         "collects them)\n";
+        }
+        if (go) {
             try {
-                engine.deauth_clients(delete_list);
+                engine.deauth_clients(stuck);
                 deauthenticated = true;
             } catch (const std::exception& e) {
                 deauth_error = e.what();
             }
-        } else {
+        } else if (opts.deauth) {
             std::cerr << "quorvane: not deauthenticated\n";
         }
     }
@@ -149,8 +238,7 @@ int run_auth_loop(const CommonOptions& common, const std::vector<std::string>& a
     } else if (!stopped_in_window) {
         print_result(delete_list, file);
         if (deauthenticated) {
-            std::cout << "Deauthenticated " << delete_list.size()
-                      << " client(s) on every controller.\n";
+            std::cout << "Deauthenticated " << stuck.size() << " client(s) on every controller.\n";
         }
     }
     if (interrupt.interrupted()) return kExitInterrupted;
@@ -176,9 +264,14 @@ int run_deauth(const CommonOptions& common, const std::vector<std::string>& args
     if (macs.empty()) throw UsageError{"give the MAC addresses of the clients to deauthenticate"};
 
     EngineOptions options;
-    options.ssh_port = common.ssh_port;
-    Quorvane engine(options, [](const std::string& line) { print_stdout_line(line); });
-    if (no_controllers_configured(engine)) return kExitFailed;
+    options.ssh_port = start_devices(common);
+    EngineLog log(common.verbose);
+    Quorvane engine(options, std::ref(log));
+    log.write_to(engine.data_dir);
+    if (const std::string missing = missing_settings(engine, controller_settings());
+        !missing.empty()) {
+        return report_failure(missing);
+    }
     const std::size_t controllers = engine._get_wlc_sections().size();
     engine.deauth_clients(macs);
     std::cerr << "quorvane: sent " << macs.size() << " deauthentication(s) to each of "

@@ -79,9 +79,13 @@ AuthLiveLine::AuthLiveLine(std::ostream& out, bool enabled, int window_seconds)
 
 AuthLiveLine::~AuthLiveLine() { finish(); }
 
-void AuthLiveLine::log(const std::string& line) {
+void AuthLiveLine::observe(const std::string& line) {
     std::lock_guard lock(mutex_);
     status_.observe(line, std::chrono::steady_clock::now());
+}
+
+void AuthLiveLine::print(const std::string& line) {
+    std::lock_guard lock(mutex_);
     erase_locked();
     out_ << line << "\n" << std::flush;
     if (!finished_) draw_locked();

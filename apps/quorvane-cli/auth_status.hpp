@@ -30,7 +30,7 @@ class AuthRunStatus {
 };
 
 // Log lines scroll on `out` while the status stays as the last line of standard error,
-// redrawn every second. Disabled, it only prints the log lines.
+// redrawn every second. Disabled, it only prints the log lines it is given.
 class AuthLiveLine {
   public:
     AuthLiveLine(std::ostream& out, bool enabled, int window_seconds);
@@ -39,7 +39,10 @@ class AuthLiveLine {
     AuthLiveLine(const AuthLiveLine&) = delete;
     AuthLiveLine& operator=(const AuthLiveLine&) = delete;
 
-    void log(const std::string& line);
+    // Every log line, shown or not, so that the status follows the run.
+    void observe(const std::string& line);
+    // A log line to show above the status.
+    void print(const std::string& line);
     // Removes the status line for good, before the program prints its results.
     void finish();
 

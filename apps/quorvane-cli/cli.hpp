@@ -15,13 +15,16 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
+// Options every command takes, before or after the command's name.
 struct CommonOptions {
     int ssh_port = 22;
     bool ssh_port_given = false;
     bool simulate = false;
+    bool verbose = false;
 };
 
-// Thrown for a command line that cannot be understood; main prints it with the usage.
+// Thrown for a command line that cannot be understood; main prints it with a pointer to
+// the help.
 struct UsageError {
     std::string message;
 };
@@ -46,10 +49,17 @@ int run_deauth(const CommonOptions& common, const std::vector<std::string>& args
 // The non-blank lines of a command file; throws UsageError when it cannot be read.
 std::vector<std::string> read_command_file(const std::string& file);
 
-// True, after saying on standard error how to add one, when config.ini names no controller.
-bool no_controllers_configured(const Quorvane& engine);
-
 // Parses a decimal TCP port; throws UsageError naming the option otherwise.
 int parse_port(const std::string& option, const std::string& text);
+
+// Says on standard error what stopped the command and, when the command line asked for
+// --json, prints {"error": message} as one JSON object on standard output, so that a
+// script reading the JSON learns why there is no result. Returns the failure status.
+int report_failure(const std::string& message);
+// Set by main when the command's own arguments hold --json.
+void set_json_output(bool json);
+
+// The text as one shell word that a POSIX shell reads back unchanged.
+std::string shell_quoted(const std::string& text);
 
 }  // namespace quorvane::cli

@@ -3,11 +3,17 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
+#include <vector>
 
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/simulation.hpp"
 #include "quorvane/config/ini_format.hpp"
 #include "quorvane/quorvane.hpp"
 
@@ -47,6 +53,87 @@ void check_names(const std::string& section, const std::string& key) {
     }
 }
 
+// The keys some part of quorvane reads, by section. A controller section is WLC or WLC
+// followed by digits; its command override section adds "_CMDS".
+struct KnownSection {
+    const char* name;  // "WLC#" stands for WLC, WLC2, WLC3, ...
+    std::vector<std::string> keys;
+};
+
+const KnownSection kKnownSections[] = {
+    {"WLC#", {"wlc_ip", "wlc_user", "wlc_pasw", "wlcipaddr"}},
+    {"WLC#_CMDS", {"cmds"}},
+    {"AP", {"ap_user", "ap_pasw", "ap_enable"}},
+    {"FTP", {"ftp_proto", "ftp_addr", "ftp_path", "ftp_user", "ftp_pasw", "scp_port"}},
+    {"SSH", {"legacy_algorithms"}},
+    {"CRONJOB", {"collect_archive_wnccore_count"}},
+};
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// "WLC12_CMDS" matches "WLC#_CMDS"; the digits may be left out ("WLC").
+bool matches_section(const std::string& section, const std::string& pattern) {
+    const auto hash = pattern.find('#');
+    if (hash == std::string::npos) return section == pattern;
+    const std::string head = pattern.substr(0, hash);
+    const std::string tail = pattern.substr(hash + 1);
+    if (section.size() < head.size() + tail.size() || section.rfind(head, 0) != 0 ||
+        section.compare(section.size() - tail.size(), tail.size(), tail) != 0) {
+        return false;
+    }
+    const std::string digits =
+        section.substr(head.size(), section.size() - head.size() - tail.size());
+    return digits.find_first_not_of("0123456789") == std::string::npos;
+}
+
+const KnownSection* known_section(const std::string& section) {
+    for (const auto& known : kKnownSections) {
+        if (matches_section(section, known.name)) return &known;
+    }
+    return nullptr;
+}
+
+// Why nothing would come of storing this key, or "" when quorvane reads it.
+std::string name_problem(const std::string& section, const std::string& key) {
+    const KnownSection* known = known_section(section);
+    if (!known) {
+        if (known_section(upper(section))) {
+            return "section names are case-sensitive: quorvane reads [" + upper(section) +
+                   "], not [" + section + "]";
+        }
+        return "no part of quorvane reads section [" + section + "]";
+    }
+    const std::string name = lower(key);
+    if (std::find(known->keys.begin(), known->keys.end(), name) == known->keys.end()) {
+        std::string keys;
+        for (const auto& k : known->keys) keys += (keys.empty() ? "" : ", ") + k;
+        return "no part of quorvane reads [" + section + "] " + key + " (it reads " + keys + ")";
+    }
+    return "";
+}
+
+// Why the value would not work for this key, or "" when it can.
+std::string value_problem(const std::string& key, const std::string& value) {
+    const std::string name = lower(key);
+    if ((name == "wlc_ip" || name == "ftp_addr") && !_is_ipv4(value)) {
+        return name + " must be an IPv4 address such as 192.0.2.10, not '" + value + "'";
+    }
+    if (name == "legacy_algorithms" && value != "yes" && value != "no") {
+        return "legacy_algorithms is yes or no, not '" + value + "'";
+    }
+    return "";
+}
+
 struct termios saved_terminal;
 
 extern "C" void restore_terminal_and_die(int sig) {
@@ -81,50 +168,93 @@ std::string read_hidden_line(const std::string& prompt) {
 }
 
 std::string read_value(const std::string& section, const std::string& key) {
-    if (isatty(STDIN_FILENO)) return read_hidden_line("Value for [" + section + "] " + key + ": ");
+    const std::string prompt = "Value for [" + section + "] " + key + ": ";
+    if (isatty(STDIN_FILENO) && is_secret_key(key)) return read_hidden_line(prompt);
+    if (isatty(STDIN_FILENO)) std::cerr << prompt << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) throw UsageError{"no value on standard input"};
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
 
-int config_show(const std::vector<std::string>& args) {
+// Reads config.ini without writing it: a missing file is not created, defaults are not
+// filled in. Only a file in the older flat form goes through the store, which converts it.
+int config_show(const CommonOptions& common, const std::vector<std::string>& args) {
     if (!args.empty()) throw UsageError{"config show takes no arguments"};
-    const IniStore store(config_path());
-    std::cout << write_ini(masked(store.cfg));
+    start_devices(common);
+    const std::string path = config_path();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::cerr << "quorvane: there is no " << path
+                  << " yet; 'quorvane config set SECTION KEY' creates it\n";
+        return kExitOk;
+    }
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    IniDocument document;
+    try {
+        document = parse_ini(text, path);
+    } catch (const MissingSectionHeaderError&) {
+        document = IniStore(path).cfg;
+    }
+    std::cout << write_ini(masked(document));
     return kExitOk;
 }
 
-int config_set(const std::vector<std::string>& args) {
+int config_set(const CommonOptions& common, std::vector<std::string> args) {
+    const auto force_at = std::find(args.begin(), args.end(), "--force");
+    const bool force = force_at != args.end();
+    if (force) args.erase(force_at);
     if (args.size() < 2 || args.size() > 3) {
         throw UsageError{"config set needs SECTION KEY [VALUE]"};
     }
     const std::string& section = args[0];
     const std::string& key = args[1];
     check_names(section, key);
+    const auto refuse_if = [force](const std::string& problem) {
+        if (!force && !problem.empty()) {
+            throw UsageError{problem + "; not stored (--force stores it anyway)"};
+        }
+    };
+    refuse_if(name_problem(section, key));
+    if (args.size() == 3) refuse_if(value_problem(key, args[2]));
+    start_devices(common);
     const std::string value = args.size() == 3 ? args[2] : read_value(section, key);
-    IniStore store(config_path());
-    // Read afresh under the lock every writer takes: a running engine may have saved since.
-    store.update([&](IniStore& fresh) { fresh.set(section, key, value); });
+    refuse_if(value_problem(key, value));
+    // The store writes as it loads when it fills in defaults, so both steps are covered.
+    const auto saved = [&] {
+        try {
+            IniStore store(config_path());
+            // Read afresh under the lock every writer takes: a running engine may have saved
+            // since.
+            store.update([&](IniStore& fresh) { fresh.set(section, key, value); });
+            return store.path;
+        } catch (const std::filesystem::filesystem_error& e) {
+            throw std::runtime_error(std::string(e.what()) +
+                                     " (a shared install: set QUORVANE_BASE_DIR to a folder of "
+                                     "your own)");
+        }
+    };
+    const std::string path = saved();
     std::cerr << "quorvane: [" << section << "] " << key << " saved"
-              << (is_secret_key(key) ? " (scrambled)" : "") << " in " << store.path << "\n";
+              << (is_secret_key(key) ? " (scrambled)" : "") << " in " << path << "\n";
     return kExitOk;
 }
 
-int config_path_verb(const std::vector<std::string>& args) {
+int config_path_verb(const CommonOptions& common, const std::vector<std::string>& args) {
     if (!args.empty()) throw UsageError{"config path takes no arguments"};
+    start_devices(common);
     std::cout << config_path() << "\n";
     return kExitOk;
 }
 
 }  // namespace
 
-int run_config(const CommonOptions&, const std::vector<std::string>& args) {
+int run_config(const CommonOptions& common, const std::vector<std::string>& args) {
     if (args.empty()) throw UsageError{"config needs a verb: show, set or path"};
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "show") return config_show(rest);
-    if (args[0] == "set") return config_set(rest);
-    if (args[0] == "path") return config_path_verb(rest);
+    if (args[0] == "show") return config_show(common, rest);
+    if (args[0] == "set") return config_set(common, rest);
+    if (args[0] == "path") return config_path_verb(common, rest);
     throw UsageError{"unknown config verb '" + args[0] + "'"};
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -19,10 +20,14 @@
 #include "apps/flash-report/html_report.hpp"
 #include "apps/quorvane-cli/ap_selection.hpp"
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/engine_log.hpp"
 #include "apps/quorvane-cli/flash_check_output.hpp"
 #include "apps/quorvane-cli/interrupt.hpp"
 #include "apps/quorvane-cli/poll_console.hpp"
+#include "apps/quorvane-cli/poll_plan.hpp"
 #include "apps/quorvane-cli/poll_report.hpp"
+#include "apps/quorvane-cli/settings_check.hpp"
+#include "apps/quorvane-cli/simulation.hpp"
 #include "apps/quorvane-cli/text_table.hpp"
 #include "quorvane/paths/utf8.hpp"
 #include "quorvane/quorvane.hpp"
@@ -40,19 +45,19 @@ const std::vector<std::string> kFlashCheckCommands = {
 
 struct FlashCheckOptions {
     ApSelection selection;
+    bool selection_given = false;
+    std::optional<std::string> aps_file;
     std::vector<std::string> cmds = kFlashCheckCommands;
     std::optional<std::string> cmds_file;
+    bool yes = false;
     bool json = false;
     std::optional<std::string> html_path;  // default: in the run folder
     std::optional<std::string> csv_path;
     bool write_report_files = true;
 
-    // The commands as `aps poll` takes them, for the retry hint.
+    // What `flash-check --aps FILE` needs besides the file to check the same way again.
     std::string retry_arguments() const {
-        if (cmds_file) return "--cmds " + *cmds_file;
-        std::string text;
-        for (const std::string& cmd : cmds) text += (text.empty() ? "\"" : " \"") + cmd + "\"";
-        return text;
+        return cmds_file ? "--cmds " + shell_quoted(*cmds_file) : "";
     }
 };
 
@@ -60,8 +65,16 @@ FlashCheckOptions parse_options(const std::vector<std::string>& args) {
     FlashCheckOptions options;
     options.selection.flash_checker = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (take_selection_option(args, i, options.selection)) continue;
-        if (args[i] == "--cmds") {
+        if (take_selection_option(args, i, options.selection)) {
+            options.selection_given = true;
+            continue;
+        }
+        if (args[i] == "--aps") {
+            if (i + 1 == args.size()) throw UsageError{"--aps needs a file name"};
+            options.aps_file = args[++i];
+        } else if (args[i] == "--yes") {
+            options.yes = true;
+        } else if (args[i] == "--cmds") {
             if (i + 1 == args.size()) throw UsageError{"--cmds needs a file name"};
             options.cmds_file = args[++i];
             options.cmds = read_command_file(*options.cmds_file);
@@ -78,12 +91,37 @@ FlashCheckOptions parse_options(const std::vector<std::string>& args) {
             throw UsageError{"unknown argument '" + args[i] + "'"};
         }
     }
+    if (options.aps_file && options.selection_given) {
+        throw UsageError{
+            "--aps takes the APs from its file; leave out --section, --site-tag "
+            "and --model-group"};
+    }
     options.selection.flash_checker = true;
     if (!options.write_report_files && (options.html_path || options.csv_path)) {
         throw UsageError{"--no-report cannot be combined with --html or --csv"};
     }
     return options;
 }
+
+// While it lives, what is written to the stream is dropped (when `active`).
+class DiscardedStream {
+  public:
+    DiscardedStream(std::ostream& stream, bool active)
+        : stream_(stream), kept_(active ? stream.rdbuf(&nowhere_) : nullptr) {}
+    ~DiscardedStream() {
+        if (kept_) stream_.rdbuf(kept_);
+    }
+    DiscardedStream(const DiscardedStream&) = delete;
+    DiscardedStream& operator=(const DiscardedStream&) = delete;
+
+  private:
+    struct Nowhere : std::streambuf {
+        int overflow(int c) override { return traits_type::not_eof(c); }
+    };
+    std::ostream& stream_;
+    Nowhere nowhere_;
+    std::streambuf* kept_;
+};
 
 // Every folder of the run that holds per-AP logs: one per controller, and the run folder
 // itself for APs without a controller address.
@@ -223,34 +261,50 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
     // The analyser's DEBUG lines belong with the other diagnostics on standard error.
     setenv("TESSIVAR_DIAGNOSTICS", "stderr", 1);
 
-    PollConsole console(::isatty(STDERR_FILENO) == 1);
-    StartedAps started;
-    std::map<std::size_t, std::string> reasons;  // by AP index; only the operation's thread writes
+    const std::vector<std::string> changing = device_changing_commands(options.cmds);
+    require_confirmation_possible(changing, options.yes, "quorvane flash-check --help");
+    ApRows rows;
+    if (options.aps_file) rows = read_ap_rows_file(*options.aps_file);
+
     EngineOptions engine_options;
-    engine_options.ssh_port = common.ssh_port;
+    engine_options.ssh_port = start_devices(common);
+    std::map<std::size_t, std::string> reasons;  // by AP index; only the operation's thread writes
     engine_options.on_poll_result = [&reasons](const PollResult& result) {
         if (!result.reason.empty()) reasons[static_cast<std::size_t>(result.idx)] = result.reason;
     };
-    Quorvane engine(engine_options, [&console, &started](const std::string& line) {
-        started.note(line);
-        console.log(line);
-    });
+    EngineLog log(common.verbose);
+    PollConsole console(::isatty(STDERR_FILENO) == 1);
+    log.show_through([&console](const std::string& line) { console.log(line); });
+    StartedAps started;
+    log.watch([&started](const std::string& line) { started.note(line); });
+    Quorvane engine(engine_options, std::ref(log));
+    log.write_to(engine.data_dir);
     engine.operation = "WLC & AP";
     engine.workflow = "AP Flash Checker";
 
-    if (no_controllers_configured(engine)) return kExitFailed;
-    ApRows rows;
-    try {
-        rows = fetch_selected_aps(engine, options.selection).rows;
-    } catch (const std::exception& e) {
-        std::cerr << "quorvane: " << e.what() << "\n";
-        return kExitFailed;
+    if (const std::string missing = missing_settings(engine, {.controllers = !options.aps_file,
+                                                              .section = options.selection.section,
+                                                              .ap_login = true,
+                                                              .image_transfer = false});
+        !missing.empty()) {
+        return report_failure(missing);
     }
-    engine.write_filtered_ap_list(rows);
-    if (rows.empty()) {
-        std::cerr << "quorvane: no QCA-based AP to check: the controllers reported none, or the "
-                     "filters left none\n";
-        return kExitFailed;
+    if (!options.aps_file) {
+        SelectedAps selected;
+        try {
+            selected = fetch_selected_aps(engine, log, options.selection);
+        } catch (const std::exception& e) {
+            return report_failure(e.what());
+        }
+        if (selected.rows.empty()) {
+            return report_failure("no AP checked: " + selected.why_empty);
+        }
+        rows = std::move(selected.rows);
+        engine.write_filtered_ap_list(rows);
+    }
+    if (rows.empty()) return report_failure("no AP in " + *options.aps_file + ", none checked");
+    if (!changing.empty() && !options.yes && !confirm_device_changes(changing, rows)) {
+        return report_failure("not confirmed; no AP was polled");
     }
 
     PollReport poll;
@@ -258,15 +312,19 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
         poll = poll_with_progress(engine, console, rows, "AP", options.cmds, "AP Custom Cmd List",
                                   options.json ? ApLines::none : ApLines::text);
     } catch (const std::exception& e) {
-        std::cerr << "quorvane: " << e.what() << "\n";
-        return kExitFailed;
+        return report_failure(e.what());
+    }
+    std::string command = "quorvane flash-check";
+    if (common.ssh_port_given && !common.simulate) {
+        command += " --ssh-port " + std::to_string(common.ssh_port);
     }
     flash_report::FlashCheckResult result;
     try {
+        // The analyser's DEBUG lines are diagnostics like the engine's: shown with -v only.
+        const DiscardedStream quiet(std::cerr, !common.verbose);
         result = build_result(options, poll, started, reasons, engine.data_dir);
     } catch (const std::exception& e) {
-        std::cerr << "quorvane: the analysis failed: " << e.what() << "\n";
-        return kExitFailed;
+        return report_failure(std::string("the analysis failed: ") + e.what());
     }
     const ReportFiles files = write_report_files(options, result, engine.data_dir);
     if (options.json) {
@@ -276,7 +334,7 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
     } else {
         print_flash_check_text(result, files, terminal_width());
     }
-    print_poll_epilogue(poll, options.retry_arguments());
+    print_poll_epilogue(poll, command, options.retry_arguments());
     if (poll.interrupted) return kExitInterrupted;
     return poll.succeeded == 0 ? kExitFailed : kExitOk;
 }

@@ -7,7 +7,9 @@
 #include <stdexcept>
 
 #include "apps/quorvane-cli/ap_selection.hpp"
+#include "apps/quorvane-cli/cli.hpp"
 #include "apps/quorvane-cli/interrupt.hpp"
+#include "apps/quorvane-cli/simulation.hpp"
 #include "apps/quorvane-cli/text_table.hpp"
 
 namespace quorvane::cli {
@@ -125,11 +127,17 @@ void print_poll_table(const PollReport& report) {
     print_text_table(headings, cells);
 }
 
-void print_poll_epilogue(const PollReport& report, const std::string& retry_arguments) {
-    if (report.failed > 0) {
+void print_poll_epilogue(const PollReport& report, const std::string& command,
+                         const std::string& arguments) {
+    if (report.failed > 0 && simulating()) {
+        std::cerr << "quorvane: " << report.failed << " AP(s) did not succeed; they are listed in "
+                  << report.failed_file
+                  << ". The simulated fleet ends with this run, so there is nothing to retry "
+                     "them on.\n";
+    } else if (report.failed > 0) {
         std::cerr << "quorvane: " << report.failed
-                  << " AP(s) did not succeed; retry exactly those with:\n"
-                  << "  quorvane aps poll --aps " << report.failed_file << " " << retry_arguments
+                  << " AP(s) did not succeed; retry exactly those with:\n  " << command << " --aps "
+                  << shell_quoted(report.failed_file) << (arguments.empty() ? "" : " " + arguments)
                   << "\n";
     }
     if (report.interrupted) {

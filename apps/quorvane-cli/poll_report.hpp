@@ -45,8 +45,11 @@ nlohmann::ordered_json poll_summary_json(const PollReport& report, const std::st
 // The list-order table of every AP with its status.
 void print_poll_table(const PollReport& report);
 
-// Says on standard error how to retry the failed APs, and how many were done when the
-// run was stopped.
-void print_poll_epilogue(const PollReport& report, const std::string& retry_arguments);
+// Says on standard error how to retry the failed APs: `command` (such as "quorvane aps
+// poll") with --aps and the retry file, then `arguments`, each already quoted for the
+// shell. After a simulated run it says that the simulated fleet is gone instead. Also
+// says how many APs were done when the run was stopped.
+void print_poll_epilogue(const PollReport& report, const std::string& command,
+                         const std::string& arguments);
 
 }  // namespace quorvane::cli

@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "fleetsim/simulator.hpp"
 #include "quorvane/quorvane.hpp"
@@ -31,10 +34,22 @@ std::string make_fresh_base_dir() {
     return pattern;
 }
 
-[[noreturn]] void restart_in(const std::string& base_dir, char** argv) {
+// The program's own command line, as the kernel kept it.
+std::vector<std::string> own_arguments() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::vector<std::string> args;
+    for (std::string arg; std::getline(in, arg, '\0');) args.push_back(arg);
+    return args;
+}
+
+[[noreturn]] void restart_in(const std::string& base_dir) {
     setenv("QUORVANE_BASE_DIR", base_dir.c_str(), 1);
     setenv(kSimulationBaseEnv, base_dir.c_str(), 1);
-    execv("/proc/self/exe", argv);
+    std::vector<std::string> args = own_arguments();
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    execv("/proc/self/exe", argv.data());
     throw std::runtime_error("cannot restart the program for the simulation: " +
                              std::string(std::strerror(errno)));
 }
@@ -69,12 +84,14 @@ void write_simulated_config(const fleetsim::Fleet& fleet) {
     store.save();
 }
 
+std::unique_ptr<fleetsim::Simulator> simulator;
+
 }  // namespace
 
-int run_simulated(char** argv, CommonOptions common, const Subcommand& subcommand,
-                  const std::vector<std::string>& args) {
+int start_devices(const CommonOptions& common) {
+    if (!common.simulate) return common.ssh_port;
     const char* expected = std::getenv(kSimulationBaseEnv);
-    if (expected == nullptr) restart_in(make_fresh_base_dir(), argv);
+    if (expected == nullptr) restart_in(make_fresh_base_dir());
     if (fs::absolute(expected).lexically_normal().string() != BASE_DIR) {
         throw std::runtime_error("the simulation's base directory " + std::string(expected) +
                                  " did not take effect (the library uses " + BASE_DIR + ")");
@@ -85,19 +102,23 @@ int run_simulated(char** argv, CommonOptions common, const Subcommand& subcomman
     options.port = common.ssh_port_given ? common.ssh_port : 0;
     options.state_dir = fs::path(BASE_DIR) / "fleetsim";
     options.max_seconds = kSimulatorMaxSeconds;
-    fleetsim::Simulator simulator(fleetsim::demo_fleet(), options);
-    simulator.start();
-    write_simulated_config(simulator.fleet());
-    std::cerr << "quorvane: simulated fleet of " << simulator.fleet().devices.size()
-              << " devices listening on loopback port " << simulator.port() << "; base directory "
+    simulator = std::make_unique<fleetsim::Simulator>(fleetsim::demo_fleet(), options);
+    simulator->start();
+    write_simulated_config(simulator->fleet());
+    std::cerr << "quorvane: simulated fleet of " << simulator->fleet().devices.size()
+              << " devices listening on loopback port " << simulator->port() << "; base directory "
               << BASE_DIR << "\n";
+    return simulator->port();
+}
 
-    common.ssh_port = simulator.port();
-    const int status = subcommand.run(common, args);
-    simulator.stop();
+bool simulating() { return simulator != nullptr; }
+
+void stop_simulation() {
+    if (!simulator) return;
+    simulator->stop();
+    simulator.reset();
     std::cerr << "quorvane: simulator stopped; configuration and output are under " << BASE_DIR
               << "\n";
-    return status;
 }
 
 }  // namespace quorvane::cli

@@ -2,9 +2,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/engine_log.hpp"
+#include "apps/quorvane-cli/settings_check.hpp"
+#include "apps/quorvane-cli/simulation.hpp"
 #include "quorvane/quorvane.hpp"
 
 namespace quorvane::cli {
@@ -22,11 +26,14 @@ std::vector<std::string> read_command_file(const std::string& file) {
 
 int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& args) {
     std::vector<std::string> cmds;
+    bool quiet = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--cmds") {
             if (i + 1 == args.size()) throw UsageError{"--cmds needs a file name"};
             const auto from_file = read_command_file(args[++i]);
             cmds.insert(cmds.end(), from_file.begin(), from_file.end());
+        } else if (args[i] == "--quiet") {
+            quiet = true;
         } else if (args[i].rfind("--", 0) == 0) {
             throw UsageError{"unknown option " + args[i]};
         } else {
@@ -35,27 +42,56 @@ int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& arg
     }
     if (cmds.empty()) throw UsageError{"give the commands as arguments or with --cmds FILE"};
 
-    int completed = 0;
-    int failed = 0;
     EngineOptions options;
-    options.ssh_port = common.ssh_port;
-    Quorvane engine(options, [&](const std::string& line) {
-        print_stdout_line(line);
-        if (line.rfind("[WLC] Done [", 0) == 0) ++completed;
-        if (line.rfind("[WLC] [", 0) == 0 && line.find("] failed: ") != std::string::npos) {
-            ++failed;
+    options.ssh_port = start_devices(common);
+    EngineLog log(common.verbose);
+    Quorvane engine(options, std::ref(log));
+    log.write_to(engine.data_dir);
+    if (const std::string missing = missing_settings(engine, controller_settings());
+        !missing.empty()) {
+        return report_failure(missing);
+    }
+
+    // Each controller's output is printed as soon as its run is done; the runs go one
+    // controller after another on this thread.
+    static const std::string done_prefix = "[WLC] Done [";
+    static const std::string output_marker = "]. Output: ";
+    int completed = 0;
+    std::vector<std::string> failures;
+    log.watch([&](const std::string& line) {
+        if (line.rfind(done_prefix, 0) == 0 && line.find(output_marker) != std::string::npos) {
+            ++completed;
+            const auto marker = line.find(output_marker);
+            const std::string section =
+                line.substr(done_prefix.size(), marker - done_prefix.size());
+            const std::string path = line.substr(marker + output_marker.size());
+            if (quiet) {
+                std::cout << path << "\n" << std::flush;
+            } else {
+                std::ifstream file(path, std::ios::binary);
+                std::cout << "===== [" << section << "] " << engine.ini.get(section, "wlc_ip", "")
+                          << " =====\n"
+                          << file.rdbuf() << "\n"
+                          << std::flush;
+            }
+        } else if (line.rfind("[WLC] [", 0) == 0 && line.find("] failed: ") != std::string::npos) {
+            failures.push_back(line.substr(6));
         }
     });
-
-    if (no_controllers_configured(engine)) return kExitFailed;
-    const std::string last_output = engine.run_wlc_cmds(cmds);
-
-    std::cerr << "quorvane: " << completed << " of " << completed + failed
-              << " controller(s) completed; output in " << engine.data_dir << "\n";
-    if (last_output.empty()) {
-        std::cerr << "quorvane: no controller completed (see the [WLC] lines above)\n";
-        return kExitFailed;
+    if (!log.shown()) {
+        std::cerr << "quorvane: running " << cmds.size() << " command(s) on "
+                  << engine._get_wlc_sections().size() << " controller(s)...\n";
     }
+    engine.run_wlc_cmds(cmds);
+
+    if (completed == 0) {
+        std::string causes;
+        for (const auto& failure : failures) causes += "\n  " + failure;
+        return report_failure("no controller completed:" + causes);
+    }
+    std::cerr << "quorvane: " << completed << " of " << completed + failures.size()
+              << " controller(s) completed; output in " << engine.data_dir << "\n";
+    for (const auto& failure : failures) std::cerr << "quorvane: " << failure << "\n";
     return kExitOk;
 }
 

@@ -151,24 +151,27 @@ std::vector<std::string> Quorvane::run_client_auth_workflow() {
         _log("[AUTH] Failed to save MAC file: " + std::string(e.what()));
     }
 
-    if (!delete_list.empty()) {
-        const int count = _get_collect_counter();
-        _log("[DEBUG] collect_archive_wnccore_count = " + std::to_string(count));
-        if (count < kCollectionCap) {
-            _increment_collect_counter();
-            _log("[DEBUG] Proceeding with archive + core collection (run " +
-                 std::to_string(count + 1) + "/2)");
-            _run_auth_debug_collection(sections, ts);
-        } else {
-            _log(
-                "[DEBUG] Skipping archive + core collection \u2014 already collected 2 times "
-                "(count=" +
-                std::to_string(count) + "). Use 'Collect again' checkbox in Step7 to reset.");
-        }
-    }
+    if (!delete_list.empty() && options.auth_debug_collection) collect_auth_debugs(sections, ts);
 
     _progress(100);
     return delete_list;
+}
+
+void Quorvane::collect_auth_debugs(const std::vector<std::string>& wlc_sections,
+                                   const std::string& ts) {
+    const int count = _get_collect_counter();
+    _log("[DEBUG] collect_archive_wnccore_count = " + std::to_string(count));
+    if (count < kCollectionCap) {
+        _increment_collect_counter();
+        _log("[DEBUG] Proceeding with archive + core collection (run " + std::to_string(count + 1) +
+             "/2)");
+        _run_auth_debug_collection(wlc_sections, ts);
+    } else {
+        _log(
+            "[DEBUG] Skipping archive + core collection \u2014 already collected 2 times "
+            "(count=" +
+            std::to_string(count) + "). Use 'Collect again' checkbox in Step7 to reset.");
+    }
 }
 
 }  // namespace quorvane

@@ -17,6 +17,7 @@
 #include "quorvane/engine/task_pool.hpp"
 #include "quorvane/engine/worker_pool.hpp"
 #include "quorvane/inventory/ap_row.hpp"
+#include "quorvane/inventory/site_tag_answer.hpp"
 #include "quorvane/paths/paths.hpp"
 #include "quorvane/poller/poll_result.hpp"
 
@@ -75,9 +76,14 @@ class Quorvane {
     ApRows fetch_full_ap_list();
     ApRows _fetch_ap_list_for_section(const std::string& section);
     std::pair<ApRows, int> filter_by_site_tag(const ApRows& full_rows, const std::string& site_tag);
+    // A controller that cannot be asked leaves the rows unfiltered; a host that must not
+    // widen its selection then asks query_site_tag, whose answer says why.
     std::pair<ApRows, int> _filter_by_site_tag_section(const std::string& section,
                                                        const ApRows& full_rows,
                                                        const std::string& site_tag);
+    // The two site-tag queries on one controller, or why it could not be asked. Never
+    // throws; logs nothing.
+    SiteTagAnswer query_site_tag(const std::string& section, const std::string& site_tag);
     ApRows filter_by_model_group(const ApRows& full_rows, const std::string& model_group_label);
     std::string write_filtered_ap_list(const ApRows& rows);
 
@@ -104,6 +110,12 @@ class Quorvane {
     static long long _extract_value(const std::string& text, const std::string& key);
     void _run_auth_debug_collection(const std::vector<std::string>& wlc_sections,
                                     const std::string& ts);
+    // The capped debug collection that run_client_auth_workflow ends with: runs it while
+    // the collect counter is below 2, raising the counter first, and logs either way. For
+    // a host that left it out of the workflow (EngineOptions::auth_debug_collection) and
+    // asks the user first; `ts` names the archive, normally the deleted-clients file's
+    // stamp.
+    void collect_auth_debugs(const std::vector<std::string>& wlc_sections, const std::string& ts);
     int _get_collect_counter();
     void _increment_collect_counter();
 

@@ -34,6 +34,11 @@ struct EngineOptions {
     // Whole seconds the stuck-client workflow watches each controller between its two
     // fetches.
     int auth_window_seconds = 900;
+    // Whether run_client_auth_workflow ends, when it confirmed stuck clients, with the
+    // capped debug collection (a trace archive and a wncd core dump on every controller).
+    // A host that must ask before anything changes on a controller turns it off and calls
+    // collect_auth_debugs itself.
+    bool auth_debug_collection = true;
     // Called with each AP's whole poll result (reason included), from the operation's
     // thread, right after the AP update callback. The six-value callback stays the
     // host contract; this one is for hosts that also want the cause of a failure.

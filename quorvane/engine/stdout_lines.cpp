@@ -27,6 +27,8 @@ bool diagnostics_to_stderr() {
 }
 
 void print_diagnostic_line(const std::string& line) {
+    const char* where = std::getenv("QUORVANE_DIAGNOSTICS");
+    if (where && std::string_view(where) == "none") return;
     print_line(diagnostics_to_stderr() ? stderr : stdout, line);
 }
 

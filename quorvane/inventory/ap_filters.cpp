@@ -107,28 +107,37 @@ std::pair<ApRows, int> Quorvane::filter_by_site_tag(const ApRows& full_rows,
     return {rows_named(full_rows, names, site_tag), total};
 }
 
-std::pair<ApRows, int> Quorvane::_filter_by_site_tag_section(const std::string& section,
-                                                             const ApRows& full_rows,
-                                                             const std::string& site_tag) {
+SiteTagAnswer Quorvane::query_site_tag(const std::string& section, const std::string& site_tag) {
+    SiteTagAnswer answer;
+    answer.section = section;
     DeviceSessionPtr session;
     try {
         session = _wlc_connect(section);
-        const std::string summary =
-            session->send_command("show ap tag summary", kTagSummaryTimeout);
-        int total = WlcParse::parse_total_ap_cnt_from_tag_summary(summary).value_or(0);
-        if (total == 0) total = static_cast<int>(full_rows.size());
-        const std::string tagged =
+        answer.summary = session->send_command("show ap tag summary", kTagSummaryTimeout);
+        answer.total = WlcParse::parse_total_ap_cnt_from_tag_summary(answer.summary);
+        answer.tagged =
             session->send_command("show ap tag summary | inc " + site_tag, kTagFilterTimeout);
         session->disconnect();
-        session.reset();
-        const auto names = WlcParse::parse_ap_names_from_tag_summary(tagged, site_tag);
-        if (names.empty()) return {ApRows{}, total};
-        return {rows_named(full_rows, names, site_tag), total};
     } catch (const std::exception& e) {
         if (session) end_session(*session);
-        _log("[WLC] site tag filter [" + section + "] failed: " + e.what());
+        answer.error = e.what();
+    }
+    return answer;
+}
+
+std::pair<ApRows, int> Quorvane::_filter_by_site_tag_section(const std::string& section,
+                                                             const ApRows& full_rows,
+                                                             const std::string& site_tag) {
+    const SiteTagAnswer answer = query_site_tag(section, site_tag);
+    if (!answer.error.empty()) {
+        _log("[WLC] site tag filter [" + section + "] failed: " + answer.error);
         return {full_rows, static_cast<int>(full_rows.size())};
     }
+    int total = answer.total.value_or(0);
+    if (total == 0) total = static_cast<int>(full_rows.size());
+    const auto names = WlcParse::parse_ap_names_from_tag_summary(answer.tagged, site_tag);
+    if (names.empty()) return {ApRows{}, total};
+    return {rows_named(full_rows, names, site_tag), total};
 }
 
 ApRows Quorvane::filter_by_model_group(const ApRows& full_rows,

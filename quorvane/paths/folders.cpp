@@ -110,8 +110,22 @@ RunFolder create_run_folder(const std::string& dated_dir) {
 
 RunFolder allocate_run_folder() {
     require_loaded();
-    ensure_dir(CONFD);
-    return create_run_folder(ensure_dir(dated_folder(local_now())));
+    try {
+        ensure_dir(CONFD);
+        return create_run_folder(ensure_dir(dated_folder(local_now())));
+    } catch (const fs::filesystem_error& e) {
+        // A shared install next to a library in a system folder: the folders exist, made
+        // by whoever installed it, but this user may not write into them.
+        const std::error_code code = e.code();
+        if (code != std::errc::permission_denied && code != std::errc::read_only_file_system &&
+            code != std::errc::operation_not_permitted) {
+            throw;
+        }
+        throw fs::filesystem_error("the base directory " + BASE_DIR +
+                                       " cannot be written (set QUORVANE_BASE_DIR to a "
+                                       "writable folder)",
+                                   e.path1(), code);
+    }
 }
 
 }  // namespace quorvane

@@ -28,6 +28,7 @@ extern char** environ;
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::string read_text(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -48,6 +49,7 @@ PollRun run_poll(const std::vector<std::string>& args, const std::filesystem::pa
     if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
     std::vector<std::string> argv_text = {QUORVANE_CLI_PATH, "aps", "poll"};
@@ -148,7 +150,9 @@ TEST_F(ApsPollCli, SimulatedPollPrintsJsonLinesAndARetryFileThatRetriesTheFailur
     std::set<std::string> listed;
     for (const auto& ap : retry["aps"]) listed.insert(ap["ip"].get<std::string>());
     EXPECT_EQ(listed, failed_ips);
-    EXPECT_THAT(first.err, HasSubstr("quorvane aps poll --aps " + retry_file));
+    // The simulated fleet is gone once the run ends: no retry line that cannot work.
+    EXPECT_THAT(first.err, HasSubstr("they are listed in " + retry_file));
+    EXPECT_THAT(first.err, Not(HasSubstr("retry exactly those with")));
 
     test_support::TempFolder second_base;
     const PollRun second =
@@ -199,6 +203,98 @@ TEST_F(ApsPollCli, FirstCtrlCWindsTheRunDownAndExitsWith130) {
     int logged_in = 0;
     for (const auto& ap : aps) logged_in += sim.state(ap["ip"]).logins > 0;
     EXPECT_LE(logged_in, 33);
+}
+
+// An AP list with one AP of a fleet of the test's own and one address nobody answers.
+std::filesystem::path write_ap_list(const std::filesystem::path& base, const fleetsim::Fleet& fleet,
+                                    int port) {
+    nlohmann::json aps = nlohmann::json::array();
+    for (const auto& device : fleet.devices) {
+        if (device.kind != fleetsim::DeviceKind::access_point) continue;
+        aps.push_back({{"name", device.hostname},
+                       {"model", device.model},
+                       {"ip", device.address},
+                       {"wlc_ip", device.controller}});
+        break;
+    }
+    aps.push_back({{"name", "AP-GONE"}, {"model", "C9130AXI-B"}, {"ip", "127.20.0.250"}});
+    std::filesystem::create_directories(base / "confd");
+    std::ofstream(base / "confd" / "config.ini")
+        << "[AP]\nap_user = apadmin\nap_pasw = appass\nap_enable = apenable\n";
+    const auto list = base / ("aps-" + std::to_string(port) + ".json");
+    std::ofstream(list) << nlohmann::json({{"aps", aps}}).dump();
+    return list;
+}
+
+// The output of a shell line, standard error left out.
+std::string shell_output(const std::string& line) {
+    FILE* pipe = popen((line + " </dev/null 2>/dev/null").c_str(), "r");
+    if (!pipe) return "";
+    std::string out;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+    pclose(pipe);
+    return out;
+}
+
+// The retry line, run exactly as printed, polls the AP that failed and only it; flash-check
+// takes the same retry file.
+TEST_F(ApsPollCli, RetryLineRunsAsPrinted) {
+    fleetsim::Options options;
+    options.max_seconds = 120;
+    options.state_dir = base.path() / "fleetsim";
+    const fleetsim::Fleet fleet = fleetsim::default_fleet(2);
+    fleetsim::Simulator sim(fleet, options);
+    sim.start();
+    const std::string port = std::to_string(sim.port());
+    const auto list = write_ap_list(base.path(), fleet, sim.port());
+    const PollRun first = run_poll(
+        {"--ssh-port", port, "--aps", list.string(), "show clock", "show ver"}, base.path());
+    EXPECT_EQ(first.status, 1) << first.err;
+    const std::string hint_start = "\n  quorvane aps poll --ssh-port " + port + " --aps ";
+    const auto at = first.err.find(hint_start);
+    ASSERT_NE(at, std::string::npos) << first.err;
+    const std::string hint = first.err.substr(at + 3, first.err.find('\n', at + 1) - at - 3);
+    EXPECT_THAT(hint, ::testing::EndsWith("failed_aps.json 'show clock' 'show ver'"));
+
+    const std::string env = "QUORVANE_BASE_DIR='" + base.path().string() + "' ";
+    const auto lines =
+        json_lines(shell_output(env + "'" + QUORVANE_CLI_PATH + "'" + hint.substr(8) + " --json"));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0]["ip"], "127.20.0.250");
+
+    const std::string retry_file =
+        hint.substr(hint.find("--aps ") + 6, hint.find(" 'show") - hint.find("--aps ") - 6);
+    const auto checked = nlohmann::json::parse(shell_output(env + "'" + QUORVANE_CLI_PATH +
+                                                            "' flash-check --ssh-port " + port +
+                                                            " --aps " + retry_file + " --json"));
+    ASSERT_EQ(checked["aps"].size(), 1u);
+    EXPECT_EQ(checked["aps"][0]["ip"], "127.20.0.250");
+}
+
+// The plan of a dry run: every AP, its log file and what each entry becomes; nothing is
+// contacted, so the addresses need not answer and no log is written.
+TEST_F(ApsPollCli, DryRunPrintsThePlanAndContactsNothing) {
+    const auto list = base.path() / "aps.json";
+    std::ofstream(list) << R"({"aps":[{"name":"AP-1","model":"C9130AXI-B","ip":"127.20.0.250",)"
+                           R"("wlc_ip":"127.10.0.250"},{"name":"AP-2","model":"C9130AXI-B",)"
+                           R"("ip":"127.20.0.251"}]})";
+    const std::vector<std::string> cmds = {"show clock", "sleep_5", "sleep_4000", "%reload%",
+                                           "show boot"};
+    std::vector<std::string> args = {"--aps", list.string(), "--dry-run", "--json"};
+    args.insert(args.end(), cmds.begin(), cmds.end());
+    const PollRun run = run_poll(args, base.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto plan = nlohmann::json::parse(run.out)["plan"];
+    ASSERT_EQ(plan.size(), 2u);
+    EXPECT_EQ(plan[0]["entries"],
+              nlohmann::json({"show clock", "wait 5 s", "skip sleep_4000 (longer than 3600 s)",
+                              "reload (confirmation answered with y; the list ends here)"}));
+    EXPECT_THAT(plan[0]["log"].get<std::string>(),
+                ::testing::EndsWith("WLC_127_10_0_250/AP_AP-1.log"));
+    EXPECT_EQ(plan[1]["wlc_ip"], "");
+    EXPECT_FALSE(std::filesystem::exists(plan[0]["log"].get<std::string>()));
+    EXPECT_THAT(run.err, Not(HasSubstr("[AP] (1) Connecting")));
 }
 
 TEST(ApsPollCliUsage, ConflictingOrIncompleteOptionsExitWithTwo) {

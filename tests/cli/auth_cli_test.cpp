@@ -66,11 +66,11 @@ class Program {
         posix_spawn_file_actions_destroy(&actions);
     }
 
-    // Waits up to `limit` for stdout to hold `text`.
-    bool wait_for_output(const std::string& text, std::chrono::seconds limit) const {
+    // Waits up to `limit` for standard error to hold `text`.
+    bool wait_for_log(const std::string& text, std::chrono::seconds limit) const {
         const auto end = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < end) {
-            if (out().find(text) != std::string::npos) return true;
+            if (err().find(text) != std::string::npos) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         return false;
@@ -139,6 +139,7 @@ TEST(AuthCli, UsageErrorsExitWithTwoAndSayWhy) {
         {{"auth-loop", "--window"}, "--window needs a number"},
         {{"auth-loop", "--yes"}, "--yes only goes with --deauth"},
         {{"auth-loop", "extra"}, "unexpected argument 'extra'"},
+        {{"auth-loop", "--deauth", "--simulate"}, "add --yes to deauthenticate"},
     };
     for (const auto& c : cases) {
         Program p(c.args);
@@ -156,30 +157,83 @@ TEST(AuthCli, HelpShowsAnExampleForEachCommand) {
     }
 }
 
-TEST(AuthCli, SimulatedRunPrintsOnlyTheJsonObjectAndDeauthenticates) {
-    // Longer than the simulated transient clients take to finish authenticating.
-    Program p({"auth-loop", "--simulate", "--window", "4", "--deauth", "--yes", "--json"});
-    ASSERT_EQ(p.wait(), 0) << p.err();
-    const auto result = nlohmann::json::parse(p.out());
-    EXPECT_EQ(result["delete_list"],
-              nlohmann::json({"0011.22aa.0001", "0011.22aa.0002", "0022.33bb.0001"}));
-    EXPECT_EQ(result["deauthenticated"], true);
-    const std::string file = result["file"].get<std::string>();
-    std::string expected_lines;
-    for (const auto& mac : result["delete_list"]) expected_lines += mac.get<std::string>() + "\n";
-    EXPECT_THAT(read_text(file), ::testing::EndsWith(std::string(50, '=') + "\n" + expected_lines));
-    EXPECT_THAT(p.err(), HasSubstr("[DEBUG][CORE] SUCCESS"));
+// Heavy controller actions are opted into: only --collect has every controller write a
+// trace archive and a core dump.
+TEST(AuthCli, SimulatedRunPrintsOnlyTheJsonObjectAndCollectsOnlyWhenAsked) {
+    for (const bool collect : {false, true}) {
+        // Longer than the simulated transient clients take to finish authenticating.
+        std::vector<std::string> args = {"auth-loop", "--simulate", "--window", "4",
+                                         "--deauth",  "--yes",      "--json"};
+        if (collect) args.push_back("--collect");
+        Program p(args);
+        ASSERT_EQ(p.wait(), 0) << p.err();
+        const auto result = nlohmann::json::parse(p.out());
+        EXPECT_EQ(result["delete_list"],
+                  nlohmann::json({"0011.22aa.0001", "0011.22aa.0002", "0022.33bb.0001"}));
+        EXPECT_EQ(result["deauthenticated"], true);
+        const std::string file = result["file"].get<std::string>();
+        std::string expected_lines;
+        for (const auto& mac : result["delete_list"]) {
+            expected_lines += mac.get<std::string>() + "\n";
+        }
+        EXPECT_THAT(read_text(file),
+                    ::testing::EndsWith(std::string(50, '=') + "\n" + expected_lines));
+        const std::string log = read_text(fs::path(file).parent_path() / "quorvane.log");
+        EXPECT_THAT(log, HasSubstr("[AUTH] Deauth 0022.33bb.0001"));
+        EXPECT_EQ(log.find("[DEBUG][CORE] SUCCESS") != std::string::npos, collect);
 
-    const fs::path base = p.simulated_base();
-    ASSERT_FALSE(base.empty()) << p.err();
-    EXPECT_THAT(read_text(base / "confd" / "config.ini"),
-                HasSubstr("[CRONJOB]\ncollect_archive_wnccore_count = 1\n"));
+        const fs::path base = p.simulated_base();
+        ASSERT_FALSE(base.empty()) << p.err();
+        EXPECT_EQ(
+            read_text(base / "confd" / "config.ini")
+                    .find("[CRONJOB]\ncollect_archive_wnccore_count = 1\n") != std::string::npos,
+            collect);
+    }
+}
+
+// At a terminal, what would change on the devices is listed, one line each, before the
+// question; answering no changes nothing.
+TEST(AuthCli, AtATerminalChangesAreListedThenAsked) {
+    struct Case {
+        std::string args;
+        int status;
+        std::string listed;  // between the heading and the question
+        std::string question;
+        std::string declined;
+    };
+    const Case cases[] = {
+        {"auth-loop --simulate --window 4 --deauth --collect", 0,
+         "  0022.33bb.0001  stuck on WLC2\r\n",
+         "Deauthenticate these 3 client(s) on all 2 controller(s)?", "not deauthenticated"},
+        {"aps poll --simulate 'show clock' '%reload%'", 1,
+         "15 AP(s) on 2 controller(s) will get\r\n  reload\r\n", "Go ahead? [y/N]",
+         "not confirmed; no AP was polled"},
+    };
+    for (const auto& c : cases) {
+        const std::string line = std::string("printf 'n\\n' | script -qec \"'") +
+                                 QUORVANE_CLI_PATH + "' " + c.args + "\" /dev/null";
+        FILE* pipe = popen(line.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+        const int raw = pclose(pipe);
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, c.status) << out;
+        const auto question = out.find(c.question);
+        ASSERT_NE(question, std::string::npos) << out;
+        EXPECT_THAT(out.substr(0, question), HasSubstr(c.listed));
+        EXPECT_THAT(out.substr(question), HasSubstr(c.declined));
+        EXPECT_THAT(out, Not(HasSubstr("[AUTH] Deauth")));
+        // Without -v the engine's log lines stay off the terminal.
+        EXPECT_THAT(out, Not(HasSubstr("[WLC] Connecting")));
+    }
 }
 
 TEST(AuthCli, DeauthNormalisesAndSendsToEveryController) {
     Program p({"deauth", "--simulate", "00-11-22-AA-00-01", "0022.33BB.0001"});
     ASSERT_EQ(p.wait(), 0) << p.err();
-    const std::string out = p.out();
+    EXPECT_EQ(p.out(), "");
+    const std::string out = p.err();
     for (const std::string mac : {"0011.22aa.0001", "0022.33bb.0001"}) {
         const std::string line = "[AUTH] Deauth " + mac + "\n";
         std::size_t n = 0;
@@ -191,7 +245,7 @@ TEST(AuthCli, DeauthNormalisesAndSendsToEveryController) {
 
 TEST(AuthCli, CtrlCInTheWindowExits130WithoutRecording) {
     Program p({"auth-loop", "--simulate", "--window", "900"});
-    ASSERT_TRUE(p.wait_for_output("[AUTH] Waiting 15 minutes...", std::chrono::seconds(60)))
+    ASSERT_TRUE(p.wait_for_log("[AUTH] Waiting 15 minutes...", std::chrono::seconds(60)))
         << p.err();
     p.signal(SIGINT);
     EXPECT_EQ(p.wait(std::chrono::seconds(30)), 130) << p.err();

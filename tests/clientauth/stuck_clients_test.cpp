@@ -375,6 +375,24 @@ TEST_F(StuckClientsTest, UnwritableRunFolderIsLoggedAndTheListStillReturned) {
     EXPECT_EQ(progress.back(), 100);
 }
 
+TEST_F(StuckClientsTest, CollectionLeftOutRunsOnlyWhenTheHostAsksForIt) {
+    write_config(kOneController);
+    controller_with({kMarked});
+    controller_with({kMarked})->outputs[detail_cmd(kMarked)] =
+        client_detail("Authenticating", 1, 9);
+    factory.succeed_next();
+    auto engine = engine_with_window(0);
+    engine->options.auth_debug_collection = false;
+    EXPECT_THAT(engine->run_client_auth_workflow(), ElementsAre(kMarked));
+    EXPECT_THAT(logs, Not(Contains(StartsWith("[DEBUG]"))));
+    EXPECT_EQ(progress.back(), 100);
+
+    factory.succeed_next();
+    engine->collect_auth_debugs({"WLC"}, "20260301_142009");
+    EXPECT_THAT(logs, Contains("[DEBUG] Proceeding with archive + core collection (run 1/2)"));
+    EXPECT_THAT(logs, Contains(HasSubstr("bootflash:auth_issue_20260301_142009.tar.gz")));
+}
+
 TEST_F(StuckClientsTest, DeauthSendsEveryMacToEveryController) {
     write_config(kTwoControllers);
     auto first = factory.succeed_next();

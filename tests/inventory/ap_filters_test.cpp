@@ -155,6 +155,13 @@ TEST_F(ApFiltersTest, SectionVariantNeverRaises) {
                                    "unreachable on port 22"));
     EXPECT_FALSE(
         std::filesystem::exists(std::filesystem::path(engine->data_dir) / "aplist_tag.txt"));
+
+    // A host that must not widen its selection learns why the controller gave no answer.
+    EXPECT_EQ(engine->query_site_tag("WLC3", "ST-A").error,
+              "WLC 127.10.0.3 (WLC3) unreachable on port 22");
+    const SiteTagAnswer answered = engine->query_site_tag("WLC2", "ST-Z");
+    EXPECT_EQ(answered.error, "");
+    EXPECT_EQ(answered.total, 9);
 }
 
 TEST_F(ApFiltersTest, ModelGroupLabels) {
