@@ -32,6 +32,7 @@ _NATIVE_NAMES = (
     "Quorvane",
     "ApRow",
     "PollResult",
+    "SiteTagAnswer",
     "DeviceParams",
     "DeviceSession",
     "IniStore",

@@ -12,6 +12,7 @@ from quorvane._quorvane import (
     IniStore as IniStore,
     PollResult as PollResult,
     Quorvane as Quorvane,
+    SiteTagAnswer as SiteTagAnswer,
     WlcParse as WlcParse,
     _is_ipv4 as _is_ipv4,
     _safe_filename as _safe_filename,

@@ -70,6 +70,14 @@ class PollResult:
     name: str
     wlc_ip: str
     reason: str
+    model_number: str
+
+class SiteTagAnswer:
+    section: str
+    error: str
+    total: Optional[int]
+    summary: str
+    tagged: str
 
 class DeviceParams:
     device_type: str
@@ -125,6 +133,7 @@ class Quorvane:
         wlc_read_timeout: float = 120,
         ap_read_timeout_cap: Optional[float] = None,
         auth_window_seconds: int = 900,
+        auth_debug_collection: bool = True,
         on_poll_result: Optional[Callable[[PollResult], object]] = None,
     ) -> None: ...
     def shutdown(self) -> None: ...
@@ -145,6 +154,7 @@ class Quorvane:
     def _filter_by_site_tag_section(
         self, section: str, full_rows: List[ApRow], site_tag: str
     ) -> Tuple[List[ApRow], int]: ...
+    def query_site_tag(self, section: str, site_tag: str) -> SiteTagAnswer: ...
     def filter_by_model_group(self, full_rows: List[ApRow], model_group_label: str) -> List[ApRow]: ...
     def write_filtered_ap_list(self, rows: List[ApRow]) -> str: ...
     def run_ap_poller(
@@ -175,6 +185,7 @@ class Quorvane:
     @staticmethod
     def _extract_value(text: str, key: str) -> int: ...
     def _run_auth_debug_collection(self, wlc_sections: List[str], ts: str) -> None: ...
+    def collect_auth_debugs(self, wlc_sections: List[str], ts: str) -> None: ...
     def _get_collect_counter(self) -> int: ...
     def _increment_collect_counter(self) -> None: ...
 

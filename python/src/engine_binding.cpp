@@ -34,6 +34,8 @@ const std::map<std::string, OptionSetter>& engine_option_setters() {
          }},
         {"auth_window_seconds",
          [](EngineOptions& o, const py::handle& v) { o.auth_window_seconds = v.cast<int>(); }},
+        {"auth_debug_collection",
+         [](EngineOptions& o, const py::handle& v) { o.auth_debug_collection = v.cast<bool>(); }},
         {"on_poll_result",
          [](EngineOptions& o, const py::handle& v) {
              o.on_poll_result = make_poll_result_callback(py::reinterpret_borrow<py::object>(v));
@@ -160,6 +162,17 @@ void bind_session(py::module_& m) {
         .def("disconnect", &DeviceSession::disconnect, release())
         .def("close", &DeviceSession::close, release());
 
+    py::class_<SiteTagAnswer>(m, "SiteTagAnswer",
+                              "One controller's answer to the site-tag queries.")
+        .def_property_readonly("section",
+                               [](const SiteTagAnswer& a) { return to_py_str(a.section); })
+        .def_property_readonly("error", [](const SiteTagAnswer& a) { return to_py_str(a.error); })
+        .def_readonly("total", &SiteTagAnswer::total)
+        .def_property_readonly("summary",
+                               [](const SiteTagAnswer& a) { return to_py_str(a.summary); })
+        .def_property_readonly("tagged",
+                               [](const SiteTagAnswer& a) { return to_py_str(a.tagged); });
+
     py::class_<PollResult>(m, "PollResult",
                            "One AP's poll result; reason is the cause of a failure, '' when "
                            "none is known.")
@@ -170,6 +183,8 @@ void bind_session(py::module_& m) {
         .def_property_readonly("name", [](const PollResult& r) { return to_py_str(r.name); })
         .def_property_readonly("wlc_ip", [](const PollResult& r) { return to_py_str(r.wlc_ip); })
         .def_property_readonly("reason", [](const PollResult& r) { return to_py_str(r.reason); })
+        .def_property_readonly("model_number",
+                               [](const PollResult& r) { return to_py_str(r.model_number); })
         .def("__repr__", [](const PollResult& r) {
             return py::str(
                        "PollResult(idx={}, ip={!r}, model={!r}, status={!r}, name={!r}, "
@@ -315,6 +330,14 @@ ap_read_timeout_cap, auth_window_seconds, on_poll_result (called with each PollR
             },
             py::arg("section"), py::arg("full_rows"), py::arg("site_tag"))
         .def(
+            "query_site_tag",
+            [](PyEngine& s, std::string section, std::string tag) {
+                return s.run(
+                    [e = s.engine, section, tag] { return e->query_site_tag(section, tag); });
+            },
+            py::arg("section"), py::arg("site_tag"),
+            "One controller's answer to the site-tag queries; error is '' when it answered.")
+        .def(
             "filter_by_model_group",
             [](PyEngine& s, const ApRows& rows, const std::string& label) {
                 return s.engine->filter_by_model_group(rows, label);
@@ -403,6 +426,13 @@ ap_read_timeout_cap, auth_window_seconds, on_poll_result (called with each PollR
                     [e = s.engine, sections, ts] { e->_run_auth_debug_collection(sections, ts); });
             },
             py::arg("wlc_sections"), py::arg("ts"))
+        .def(
+            "collect_auth_debugs",
+            [](PyEngine& s, Commands sections, std::string ts) {
+                s.run([e = s.engine, sections, ts] { e->collect_auth_debugs(sections, ts); });
+            },
+            py::arg("wlc_sections"), py::arg("ts"),
+            "The counter-capped debug collection, for a host that left it out of the workflow.")
         .def(
             "_get_collect_counter", [](PyEngine& s) { return s.engine->_get_collect_counter(); },
             release())
