@@ -7,6 +7,7 @@
 
 #include "apps/quorvane-cli/ap_selection.hpp"
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/controller_causes.hpp"
 #include "apps/quorvane-cli/text_table.hpp"
 
 namespace quorvane::cli {
@@ -74,9 +75,11 @@ int run_aps_fetch(const CommonOptions& common, const std::vector<std::string>& a
     try {
         selected = fetch_selected_aps(engine, selection);
     } catch (const std::exception& e) {
+        print_controller_causes(engine);
         std::cerr << "quorvane: " << e.what() << "\n";
         return kExitFailed;
     }
+    print_controller_causes(engine);
     const std::string list_file = engine.write_filtered_ap_list(selected.rows);
 
     if (json) {

@@ -103,6 +103,13 @@ int config_set(const std::vector<std::string>& args) {
     const std::string& key = args[1];
     check_names(section, key);
     const std::string value = args.size() == 3 ? args[2] : read_value(section, key);
+    if (section == kSshSection && key == kLegacyAlgorithmsKey) {
+        try {
+            parse_legacy_algorithms(value);
+        } catch (const EngineError&) {
+            throw UsageError{"[SSH] legacy_algorithms takes yes or no, not '" + value + "'"};
+        }
+    }
     IniStore store(config_path());
     store.set(section, key, value);
     store.save();

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/controller_causes.hpp"
 #include "quorvane/quorvane.hpp"
 
 namespace quorvane::cli {
@@ -49,6 +50,7 @@ int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& arg
 
     if (no_controllers_configured(engine)) return kExitFailed;
     const std::string last_output = engine.run_wlc_cmds(cmds);
+    print_controller_causes(engine);
 
     std::cerr << "quorvane: " << completed << " of " << completed + failed
               << " controller(s) completed; output in " << engine.data_dir << "\n";
