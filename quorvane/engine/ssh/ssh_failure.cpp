@@ -12,6 +12,8 @@
 namespace quorvane {
 namespace {
 
+constexpr const char* kLegacyOffHint = "older algorithms are off: [SSH] legacy_algorithms = no";
+
 struct Negotiated {
     std::string_view libssh_name;  // as libssh names the method in its error text
     const char* what;
@@ -75,6 +77,11 @@ std::string no_answer_reason(double seconds) {
     return "no answer within " + seconds_phrase(seconds);
 }
 
+std::string closed_in_key_exchange_reason(bool legacy) {
+    return std::string(kClosedByDevice) + " during the key exchange" +
+           (legacy ? "" : " (" + std::string(kLegacyOffHint) + ")");
+}
+
 std::string negotiation_failure_reason(std::string_view error_text, bool legacy) {
     constexpr std::string_view kNoMatch = "no match for method ";
     constexpr std::string_view kServer = ": server [";
@@ -99,7 +106,7 @@ std::string negotiation_failure_reason(std::string_view error_text, bool legacy)
         if (std::any_of(offers.begin(), offers.end(), [&](const std::string& name) {
                 return std::find(older.begin(), older.end(), name) != older.end();
             })) {
-            reason += "; older algorithms are off: [SSH] legacy_algorithms = no";
+            reason += std::string("; ") + kLegacyOffHint;
         }
     }
     return reason + ")";

@@ -21,6 +21,10 @@ std::string no_answer_reason(double seconds);
 // Empty when the text is not one of those.
 std::string negotiation_failure_reason(std::string_view error_text, bool legacy);
 
+// The device hung up during the key exchange without its offer being read, as one that
+// finds no common algorithm may do.
+std::string closed_in_key_exchange_reason(bool legacy);
+
 inline constexpr const char* kClosedByDevice = "connection closed by the device";
 inline constexpr const char* kPasswordRefused = "password refused by the device";
 

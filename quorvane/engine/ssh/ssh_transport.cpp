@@ -1,5 +1,7 @@
 #include "quorvane/engine/ssh/ssh_transport.hpp"
 
+#include <libssh/callbacks.h>
+
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -27,6 +29,25 @@ namespace {
 
 // Keyboard-interactive servers may ask several rounds (OpenSSH ends with an empty one).
 constexpr int kMaxKeyboardInteractiveRounds = 8;
+
+// libssh reports a failed negotiation as an error that the connection's end, read in the
+// same step, may overwrite with "Socket error"; its warning log line keeps the text.
+// libssh's log level and log callback belong to each thread, as does the text kept here.
+thread_local std::string t_negotiation_error;
+
+void keep_negotiation_error(int, const char*, const char* message, void*) {
+    if (message != nullptr && std::strstr(message, "no match for method") != nullptr) {
+        t_negotiation_error = message;
+    }
+}
+
+// Everything libssh logs on this thread goes to the callback, never to standard error.
+void watch_negotiation_errors() {
+    thread_local bool watching = false;
+    if (!watching) ssh_set_log_callback(keep_negotiation_error);
+    watching = true;
+    t_negotiation_error.clear();
+}
 
 void init_libssh_once() {
     static std::once_flag once;
@@ -208,7 +229,8 @@ int SshTransport::connect_tcp(const DeviceParams& params) {
 
 void SshTransport::handshake(const DeviceParams& params, int fd) {
     const bool no_config = false;
-    const int verbosity = SSH_LOG_NOLOG;
+    // Warnings carry the negotiation errors (see watch_negotiation_errors).
+    const int verbosity = SSH_LOG_WARNING;
     const unsigned int port = static_cast<unsigned int>(params.port);
     ssh_options_set(session_, SSH_OPTIONS_PROCESS_CONFIG, &no_config);
     ssh_options_set(session_, SSH_OPTIONS_LOG_VERBOSITY, &verbosity);
@@ -235,6 +257,7 @@ void SshTransport::handshake(const DeviceParams& params, int fd) {
     }
     ssh_set_blocking(session_, 0);
     const auto deadline = deadline_after(params.banner_timeout);
+    watch_negotiation_errors();
     int rc;
     for (;;) {
         throw_if_interrupted();
@@ -252,9 +275,15 @@ void SshTransport::handshake(const DeviceParams& params, int fd) {
         }
     }
     if (rc != SSH_OK) {
-        const std::string error = ssh_error_text();
+        const std::string error =
+            t_negotiation_error.empty() ? ssh_error_text() : t_negotiation_error;
         std::string reason = negotiation_failure_reason(error, params.legacy_algorithms);
-        if (reason.empty() && closed()) reason = kClosedByDevice;
+        // A device that finds no common algorithm may hang up before its offer is read.
+        if (reason.empty() && closed()) {
+            reason = ssh_get_serverbanner(session_) != nullptr
+                         ? closed_in_key_exchange_reason(params.legacy_algorithms)
+                         : kClosedByDevice;
+        }
         throw SshError("SSH handshake with " + label_ + " failed: " + error, reason);
     }
 }
