@@ -228,6 +228,7 @@ int SshTransport::connect_tcp(const DeviceParams& params) {
 }
 
 void SshTransport::handshake(const DeviceParams& params, int fd) {
+    watch_negotiation_errors();
     const bool no_config = false;
     // Warnings carry the negotiation errors (see watch_negotiation_errors).
     const int verbosity = SSH_LOG_WARNING;
@@ -257,7 +258,6 @@ void SshTransport::handshake(const DeviceParams& params, int fd) {
     }
     ssh_set_blocking(session_, 0);
     const auto deadline = deadline_after(params.banner_timeout);
-    watch_negotiation_errors();
     int rc;
     for (;;) {
         throw_if_interrupted();
