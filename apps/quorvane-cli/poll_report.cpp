@@ -58,7 +58,10 @@ PollReport poll_with_progress(Quorvane& engine, PollConsole& console, const ApRo
     report.statuses.resize(rows.size());
     report.reasons.resize(rows.size());
 
+    // A callback the caller installed still hears every result.
+    const auto callers_callback = engine.options.on_poll_result;
     engine.options.on_poll_result = [&](const PollResult& polled) {
+        if (callers_callback) callers_callback(polled);
         const int index = polled.idx;
         if (index < 0 || static_cast<std::size_t>(index) >= report.rows.size()) return;
         ApRow& row = report.rows[index];
@@ -97,12 +100,12 @@ PollReport poll_with_progress(Quorvane& engine, PollConsole& console, const ApRo
             engine.run_ap_poller(rows, device, cmds, mode);
         } catch (const std::exception& e) {
             console.stop();
-            engine.options.on_poll_result = nullptr;
+            engine.options.on_poll_result = callers_callback;
             throw std::runtime_error(std::string("the poll stopped: ") + e.what());
         }
         report.interrupted = interrupt.interrupted();
     }
-    engine.options.on_poll_result = nullptr;
+    engine.options.on_poll_result = callers_callback;
     report.done = console.done();
     report.seconds = console.seconds();
     console.stop();
