@@ -53,7 +53,7 @@ EventLoop::EventLoop(const HostKeyFiles& keys, const std::vector<const Device*>&
     : aps_(aps), open_connections_(open_connections) {
     primary_ = make_bind(keys.primary);
     alternate_ = make_bind(keys.alternate);
-    legacy_ = make_legacy_bind(keys.rsa);
+    if (!keys.rsa.empty()) legacy_ = make_legacy_bind(keys.rsa);
     epoll_fd_ = ::epoll_create1(EPOLL_CLOEXEC);
     wake_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (epoll_fd_ < 0 || wake_fd_ < 0)
@@ -75,7 +75,7 @@ EventLoop::~EventLoop() {
     ::close(wake_fd_);
     ssh_bind_free(primary_);
     ssh_bind_free(alternate_);
-    ssh_bind_free(legacy_);
+    if (legacy_ != nullptr) ssh_bind_free(legacy_);
 }
 
 void EventLoop::start() {

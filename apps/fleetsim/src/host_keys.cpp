@@ -27,16 +27,18 @@ void ensure_key(const std::filesystem::path& file, ssh_keytypes_e type, int bits
 
 }  // namespace
 
-HostKeyFiles ensure_host_keys(const std::filesystem::path& state_dir) {
+HostKeyFiles ensure_host_keys(const std::filesystem::path& state_dir, bool with_rsa) {
     std::error_code ec;
     std::filesystem::create_directories(state_dir, ec);
     if (ec) throw std::runtime_error("fleetsim: cannot create state folder " + state_dir.string());
-    HostKeyFiles files{state_dir / "ssh_host_ed25519_key",
-                       state_dir / "ssh_host_ed25519_key.alternate",
-                       state_dir / "ssh_host_rsa_key"};
+    HostKeyFiles files{
+        state_dir / "ssh_host_ed25519_key", state_dir / "ssh_host_ed25519_key.alternate", {}};
     ensure_key(files.primary, SSH_KEYTYPE_ED25519, 0);
     ensure_key(files.alternate, SSH_KEYTYPE_ED25519, 0);
-    ensure_key(files.rsa, SSH_KEYTYPE_RSA, 2048);
+    if (with_rsa) {
+        files.rsa = state_dir / "ssh_host_rsa_key";
+        ensure_key(files.rsa, SSH_KEYTYPE_RSA, 2048);
+    }
     return files;
 }
 

@@ -10,10 +10,11 @@ namespace fleetsim {
 struct HostKeyFiles {
     std::filesystem::path primary;
     std::filesystem::path alternate;
-    std::filesystem::path rsa;
+    std::filesystem::path rsa;  // empty unless asked for
 };
 
-// Creates the folder and any missing key; throws std::runtime_error on failure.
-HostKeyFiles ensure_host_keys(const std::filesystem::path& state_dir);
+// Creates the folder and any missing key, the RSA key only with_rsa (it takes a while to
+// make); throws std::runtime_error on failure.
+HostKeyFiles ensure_host_keys(const std::filesystem::path& state_dir, bool with_rsa);
 
 }  // namespace fleetsim
