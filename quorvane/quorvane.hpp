@@ -14,6 +14,7 @@
 #include "quorvane/engine/special_cmd.hpp"
 #include "quorvane/engine/ssh/descriptor_budget.hpp"
 #include "quorvane/engine/ssh/ssh_connect.hpp"
+#include "quorvane/engine/ssh_settings.hpp"
 #include "quorvane/engine/stdout_lines.hpp"
 #include "quorvane/engine/task_pool.hpp"
 #include "quorvane/engine/worker_pool.hpp"

@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     openssh-client sshpass
     python3 chromium pybind11-dev python3-dev python3-pytest
+    openssh-server dropbear-bin
 )
 
 missing=()

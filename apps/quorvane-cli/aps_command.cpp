@@ -5,6 +5,7 @@
 
 #include "apps/quorvane-cli/ap_selection.hpp"
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/controller_causes.hpp"
 #include "apps/quorvane-cli/engine_log.hpp"
 #include "apps/quorvane-cli/settings_check.hpp"
 #include "apps/quorvane-cli/simulation.hpp"
@@ -72,8 +73,10 @@ int run_aps_fetch(const CommonOptions& common, const std::vector<std::string>& a
     try {
         selected = fetch_selected_aps(engine, log, selection);
     } catch (const std::exception& e) {
+        print_controller_causes(engine);
         return report_failure(e.what());
     }
+    print_controller_causes(engine);
     if (selected.rows.empty()) return report_failure("no AP selected: " + selected.why_empty);
     const std::string list_file = engine.write_filtered_ap_list(selected.rows);
 

@@ -156,6 +156,9 @@ int run_aps_poll(const CommonOptions& common, const std::vector<std::string>& ar
         print_poll_table(report);
         std::cout << report.succeeded << " of " << rows.size() << " APs succeeded in "
                   << duration_text(report.seconds) << "; logs under " << engine.data_dir << "\n";
+        if (const std::string failures = failure_summary(report); !failures.empty()) {
+            std::cout << failures << "\n";
+        }
     }
     std::string command = "quorvane aps poll";
     if (common.ssh_port_given && !common.simulate) {

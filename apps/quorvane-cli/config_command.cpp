@@ -128,8 +128,12 @@ std::string value_problem(const std::string& key, const std::string& value) {
     if ((name == "wlc_ip" || name == "ftp_addr") && !_is_ipv4(value)) {
         return name + " must be an IPv4 address such as 192.0.2.10, not '" + value + "'";
     }
-    if (name == "legacy_algorithms" && value != "yes" && value != "no") {
-        return "legacy_algorithms is yes or no, not '" + value + "'";
+    if (name == kLegacyAlgorithmsKey) {
+        try {
+            parse_legacy_algorithms(value);
+        } catch (const EngineError&) {
+            return "[SSH] legacy_algorithms takes yes or no, not '" + value + "'";
+        }
     }
     return "";
 }

@@ -181,7 +181,6 @@ std::map<fs::path, tessivar::ApFacts> analyse(const std::vector<fs::path>& folde
 
 flash_report::FlashCheckResult build_result(const FlashCheckOptions& options,
                                             const PollReport& poll, const StartedAps& started,
-                                            const std::map<std::size_t, std::string>& reasons,
                                             const std::string& data_dir) {
     flash_report::FlashCheckResult result;
     flash_report::RunInfo& run = result.run;
@@ -215,8 +214,8 @@ flash_report::FlashCheckResult build_result(const FlashCheckOptions& options,
             ap.poll_status = std::string(started.started(i) ? flash_report::STOPPED_STATUS
                                                             : flash_report::NOT_POLLED_STATUS);
         }
-        if (const auto reason = reasons.find(i); reason != reasons.end()) {
-            ap.reason = drop_invalid_utf8(reason->second);
+        if (i < poll.reasons.size() && !poll.reasons[i].empty()) {
+            ap.reason = drop_invalid_utf8(poll.reasons[i]);
         }
         // Only a finished poll is analysed: a stopped AP's log is cut short.
         if (ap.polled_successfully()) {
@@ -268,10 +267,6 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
 
     EngineOptions engine_options;
     engine_options.ssh_port = start_devices(common);
-    std::map<std::size_t, std::string> reasons;  // by AP index; only the operation's thread writes
-    engine_options.on_poll_result = [&reasons](const PollResult& result) {
-        if (!result.reason.empty()) reasons[static_cast<std::size_t>(result.idx)] = result.reason;
-    };
     EngineLog log(common.verbose);
     PollConsole console(::isatty(STDERR_FILENO) == 1);
     log.show_through([&console](const std::string& line) { console.log(line); });
@@ -322,7 +317,7 @@ int run_flash_check(const CommonOptions& common, const std::vector<std::string>&
     try {
         // The analyser's DEBUG lines are diagnostics like the engine's: shown with -v only.
         const DiscardedStream quiet(std::cerr, !common.verbose);
-        result = build_result(options, poll, started, reasons, engine.data_dir);
+        result = build_result(options, poll, started, engine.data_dir);
     } catch (const std::exception& e) {
         return report_failure(std::string("the analysis failed: ") + e.what());
     }

@@ -58,31 +58,41 @@ PollReport poll_with_progress(Quorvane& engine, PollConsole& console, const ApRo
     PollReport report;
     for (const auto& row : rows) report.rows.push_back(*row);
     report.statuses.resize(rows.size());
+    report.reasons.resize(rows.size());
 
-    engine.ap_update_cb = [&](int index, const std::string& ip, const std::string& model,
-                              const std::string& status, const std::string& name,
-                              const std::string& wlc_ip) {
+    // A callback the caller installed still hears every result.
+    const auto callers_callback = engine.options.on_poll_result;
+    engine.options.on_poll_result = [&](const PollResult& polled) {
+        if (callers_callback) callers_callback(polled);
+        const int index = polled.idx;
         if (index < 0 || static_cast<std::size_t>(index) >= report.rows.size()) return;
         ApRow& row = report.rows[index];
-        row.model = model;
-        report.statuses[index] = status;
+        row.model = polled.model;
+        report.statuses[index] = polled.status;
+        const bool success = is_success_status(polled.status);
+        if (!success) report.reasons[index] = polled.reason;
         const std::string log_path = ap_log_path(engine.data_dir, device, row);
         const bool has_log = std::filesystem::exists(log_path);
         nlohmann::ordered_json result = {
             {"index", index},
-            {"ip", ip},
-            {"model", model},
-            {"status", status},
-            {"name", name},
-            {"wlc_ip", wlc_ip},
-            {"log", has_log ? nlohmann::ordered_json(log_path) : nlohmann::ordered_json()}};
+            {"ip", polled.ip},
+            {"model", polled.model},
+            {"status", polled.status},
+            {"name", polled.name},
+            {"wlc_ip", polled.wlc_ip},
+            {"log", has_log ? nlohmann::ordered_json(log_path) : nlohmann::ordered_json()},
+            {"reason", success ? nlohmann::ordered_json() : nlohmann::ordered_json(polled.reason)}};
         if (lines == ApLines::json) {
             console.out(json_text(result));
         } else if (lines == ApLines::text) {
-            console.out("[" + std::to_string(index) + "] " + ip + " " + name + ": " + status);
+            // A "Failed: " status holds its error already; the others gain their cause.
+            const bool add_reason =
+                !success && !polled.reason.empty() && polled.status.rfind("Failed: ", 0) != 0;
+            console.out("[" + std::to_string(index) + "] " + polled.ip + " " + polled.name + ": " +
+                        polled.status + (add_reason ? " (" + polled.reason + ")" : ""));
         }
         report.results.push_back(std::move(result));
-        console.finished(is_success_status(status));
+        console.finished(success);
     };
 
     console.start(rows.size());
@@ -92,12 +102,12 @@ PollReport poll_with_progress(Quorvane& engine, PollConsole& console, const ApRo
             engine.run_ap_poller(rows, device, cmds, mode);
         } catch (const std::exception& e) {
             console.stop();
-            engine.ap_update_cb = nullptr;
+            engine.options.on_poll_result = callers_callback;
             throw std::runtime_error(std::string("the poll stopped: ") + e.what());
         }
         report.interrupted = interrupt.interrupted();
     }
-    engine.ap_update_cb = nullptr;
+    engine.options.on_poll_result = callers_callback;
     report.done = console.done();
     report.seconds = console.seconds();
     console.stop();
@@ -117,14 +127,42 @@ nlohmann::ordered_json poll_summary_json(const PollReport& report, const std::st
 }
 
 void print_poll_table(const PollReport& report) {
-    const std::vector<std::string> headings = {"#", "Name", "IP", "Model", "Status"};
+    const std::vector<std::string> headings = {"#", "Name", "IP", "Model", "Status", "Reason"};
     std::vector<std::vector<std::string>> cells;
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
         const ApRow& row = report.rows[i];
         cells.push_back({std::to_string(i), row.name, row.ip, row.model,
-                         report.statuses[i].value_or("Not polled")});
+                         report.statuses[i].value_or("Not polled"), report.reasons[i]});
     }
     print_text_table(headings, cells);
+}
+
+std::string failure_summary(const PollReport& report) {
+    std::vector<std::pair<std::string, int>> groups;  // in order of first appearance
+    int failed = 0;
+    for (std::size_t i = 0; i < report.rows.size(); ++i) {
+        if (report.statuses[i] && is_success_status(*report.statuses[i])) continue;
+        std::string cause = !report.statuses[i]         ? "not polled"
+                            : report.reasons[i].empty() ? *report.statuses[i]
+                                                        : report.reasons[i];
+        cause = cause.substr(0, cause.find(" ("));
+        const auto group = std::find_if(groups.begin(), groups.end(),
+                                        [&](const auto& g) { return g.first == cause; });
+        if (group == groups.end()) {
+            groups.emplace_back(cause, 1);
+        } else {
+            ++group->second;
+        }
+        ++failed;
+    }
+    if (failed == 0) return "";
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::string text = std::to_string(failed) + " failed: ";
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + std::to_string(groups[i].second) + " " + groups[i].first;
+    }
+    return text;
 }
 
 void print_poll_epilogue(const PollReport& report, const std::string& command,

@@ -22,6 +22,7 @@ struct PollReport {
     // workers may still write into the shared rows after a stop.
     std::vector<ApRow> rows;
     std::vector<std::optional<std::string>> statuses;  // per row; none when never polled
+    std::vector<std::string> reasons;  // per row: why it did not succeed; empty otherwise
     nlohmann::ordered_json results = nlohmann::ordered_json::array();  // completion order
     int succeeded = 0;
     int failed = 0;  // rows never polled after a stop count here too
@@ -42,8 +43,13 @@ PollReport poll_with_progress(Quorvane& engine, PollConsole& console, const ApRo
 // {"success":S,"failed":F,"seconds":X,"run_dir":PATH}
 nlohmann::ordered_json poll_summary_json(const PollReport& report, const std::string& run_dir);
 
-// The list-order table of every AP with its status.
+// The list-order table of every AP with its status and the cause of a failure.
 void print_poll_table(const PollReport& report);
+
+// "3 failed: 2 password refused by the device, 1 no answer within 30 s": the APs that did
+// not succeed grouped by cause, largest group first, each cause without its detail in
+// parentheses; empty when none failed.
+std::string failure_summary(const PollReport& report);
 
 // Says on standard error how to retry the failed APs: `command` (such as "quorvane aps
 // poll") with --aps and the retry file, then `arguments`, each already quoted for the

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "apps/quorvane-cli/cli.hpp"
+#include "apps/quorvane-cli/controller_causes.hpp"
 #include "apps/quorvane-cli/engine_log.hpp"
 #include "apps/quorvane-cli/settings_check.hpp"
 #include "apps/quorvane-cli/simulation.hpp"
@@ -57,7 +58,6 @@ int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& arg
     static const std::string done_prefix = "[WLC] Done [";
     static const std::string output_marker = "]. Output: ";
     int completed = 0;
-    std::vector<std::string> failures;
     log.watch([&](const std::string& line) {
         if (line.rfind(done_prefix, 0) == 0 && line.find(output_marker) != std::string::npos) {
             ++completed;
@@ -74,8 +74,6 @@ int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& arg
                           << file.rdbuf() << "\n"
                           << std::flush;
             }
-        } else if (line.rfind("[WLC] [", 0) == 0 && line.find("] failed: ") != std::string::npos) {
-            failures.push_back(line.substr(6));
         }
     });
     if (!log.shown()) {
@@ -84,14 +82,11 @@ int run_wlc_run(const CommonOptions& common, const std::vector<std::string>& arg
     }
     engine.run_wlc_cmds(cmds);
 
-    if (completed == 0) {
-        std::string causes;
-        for (const auto& failure : failures) causes += "\n  " + failure;
-        return report_failure("no controller completed:" + causes);
-    }
-    std::cerr << "quorvane: " << completed << " of " << completed + failures.size()
+    print_controller_causes(engine);
+    const std::size_t failed = engine.controller_failures.snapshot().size();
+    if (completed == 0) return report_failure("no controller completed");
+    std::cerr << "quorvane: " << completed << " of " << completed + failed
               << " controller(s) completed; output in " << engine.data_dir << "\n";
-    for (const auto& failure : failures) std::cerr << "quorvane: " << failure << "\n";
     return kExitOk;
 }
 

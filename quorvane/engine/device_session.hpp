@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace quorvane {
 
@@ -24,6 +25,9 @@ struct DeviceParams {
     bool fast_cli = true;
     // OpenSSH-format file of remembered host keys; empty disables host-key checking.
     std::string known_hosts_path;
+    // Also offer the older key exchanges, host key types, ciphers and MAC that device
+    // firmware still uses, after every modern one.
+    bool legacy_algorithms = true;
 };
 
 class DeviceSession {
@@ -51,12 +55,32 @@ class DeviceSession {
     virtual void close() = 0;
 };
 
+// A failed device step that knows its cause in words a network engineer acts on
+// ("password refused by the device"); what() keeps the full text for the logs.
+class DeviceError : public std::runtime_error {
+  public:
+    explicit DeviceError(const std::string& what, std::string reason = {})
+        : std::runtime_error(what), reason_(std::move(reason)) {}
+    // Empty when the cause is not known beyond what().
+    const std::string& reason() const noexcept { return reason_; }
+
+  private:
+    std::string reason_;
+};
+
+// The cause to show a user for e: its reason when it has one, else its text.
+inline std::string failure_reason(const std::exception& e) {
+    const auto* device_error = dynamic_cast<const DeviceError*>(&e);
+    return device_error != nullptr && !device_error->reason().empty() ? device_error->reason()
+                                                                      : e.what();
+}
+
 // Raised by a ConnectHandler when a device shows another host key than the one remembered
 // for it. Another attempt would meet the same key, so callers give up at once and show
 // this text.
-class HostKeyChangedError : public std::runtime_error {
+class HostKeyChangedError : public DeviceError {
   public:
-    using std::runtime_error::runtime_error;
+    using DeviceError::DeviceError;
 };
 
 using DeviceSessionPtr = std::shared_ptr<DeviceSession>;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "quorvane/config/ini_store.hpp"
+#include "quorvane/engine/controller_failures.hpp"
 #include "quorvane/engine/device_session.hpp"
 #include "quorvane/engine/engine_options.hpp"
 #include "quorvane/engine/session_registry.hpp"
@@ -148,6 +149,8 @@ class Quorvane {
     std::atomic<bool> _shutdown_event{false};
     ExecutorSlot executor;
     SessionRegistry _open_sessions;
+    // The cause of each controller section's last failed visit, by section name.
+    ControllerFailures controller_failures;
     std::string operation;
     std::string workflow;
 

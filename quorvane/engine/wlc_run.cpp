@@ -123,12 +123,14 @@ std::string Quorvane::run_on_controller(const std::string& section,
 
         session->disconnect();
         session.reset();
+        controller_failures.forget(section);
         if (full_run) _log("[WLC] Done [" + section + "]. Output: " + path);
         return path;
     } catch (const std::exception& e) {
         // The run never uses a failed controller's session again; leave nothing open.
         if (session) end_session(*session);
         _log(mask.apply("[WLC] [" + section + "] failed: " + e.what()));
+        controller_failures.record(section, mask.apply(failure_reason(e)));
         return "";
     }
 }

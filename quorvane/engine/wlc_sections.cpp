@@ -2,10 +2,14 @@
 
 #include "quorvane/engine/engine.hpp"
 #include "quorvane/engine/errors.hpp"
+#include "quorvane/engine/secret_mask.hpp"
+#include "quorvane/engine/ssh_settings.hpp"
 
 namespace quorvane {
 
 namespace {
+
+constexpr int kConnectAttempts = 3;
 
 // "WLC" itself, or "WLC" followed by digits only.
 bool is_controller_section_name(const std::string& name) {
@@ -53,7 +57,9 @@ DeviceSessionPtr Quorvane::_wlc_connect(const std::string& section) {
     }
     _log("[WLC] Checking SSH port on " + ip + " (" + section + ")...");
     if (!probe_port(ip, 5)) {
-        throw EngineError("WLC " + ip + " (" + section + ") unreachable on " + port_text());
+        throw DeviceError(
+            "WLC " + ip + " (" + section + ") unreachable on " + port_text(),
+            "no SSH service on " + port_text() + " (refused or no answer within 5 s)");
     }
 
     DeviceParams params;
@@ -67,21 +73,29 @@ DeviceSessionPtr Quorvane::_wlc_connect(const std::string& section) {
     params.banner_timeout = 30;
     params.auth_timeout = 30;
     params.known_hosts_path = CONFD + "/known_hosts";
+    params.legacy_algorithms = legacy_algorithms_setting(ini);
     _log("[WLC] Connecting to " + ip + " (" + section + ") ...");
 
+    const SecretMask mask(ini);
     DeviceSessionPtr session;
     try {
-        for (int attempt = 0; attempt < 3; ++attempt) {
+        std::string last_reason;
+        for (int attempt = 1; attempt <= kConnectAttempts; ++attempt) {
             try {
                 session = connect_device(params);
-            } catch (const HostKeyChangedError&) {
-                throw;
-            } catch (const std::exception&) {
+            } catch (const std::exception& e) {
+                last_reason = mask.apply(failure_reason(e));
+                _log("[WLC] " + ip + " (" + section + ") attempt " + std::to_string(attempt) + "/" +
+                     std::to_string(kConnectAttempts) + " failed: " + last_reason);
+                // Another attempt would meet the same key.
+                if (dynamic_cast<const HostKeyChangedError*>(&e) != nullptr) throw;
             }
             if (session) break;
             sleep_seconds(3);
         }
-        if (!session) throw EngineError("WLC " + ip + " connection failed after retries");
+        if (!session) {
+            throw DeviceError("WLC " + ip + " connection failed after retries", last_reason);
+        }
         session->send_command("term len 0");
     } catch (const std::exception& e) {
         if (session) end_session(*session);

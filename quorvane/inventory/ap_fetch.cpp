@@ -4,6 +4,7 @@
 
 #include "quorvane/engine/engine.hpp"
 #include "quorvane/engine/errors.hpp"
+#include "quorvane/engine/secret_mask.hpp"
 #include "quorvane/engine/task_pool.hpp"
 #include "quorvane/inventory/ap_filters.hpp"
 #include "quorvane/inventory/ap_list_files.hpp"
@@ -34,11 +35,13 @@ ApRows Quorvane::_process_single_wlc(const std::string& section) {
         session->disconnect();
         session.reset();
         rows = WlcParse::parse_ap_summary(output);
+        controller_failures.forget(section);
         for (const auto& row : rows) row->wlc_ip = ini.get(section, "wlc_ip", "");
         _log("[WLC] Completed " + section + " (" + std::to_string(rows.size()) + " APs)");
     } catch (const std::exception& e) {
         if (session) end_session(*session);
         _log("[WLC ERROR] " + section + ": " + e.what());
+        controller_failures.record(section, SecretMask(ini).apply(failure_reason(e)));
         return {};
     }
     try {

@@ -11,6 +11,7 @@
 #include "quorvane/engine/engine.hpp"
 #include "quorvane/engine/errors.hpp"
 #include "quorvane/engine/secret_mask.hpp"
+#include "quorvane/engine/ssh_settings.hpp"
 #include "quorvane/inventory/qca.hpp"
 #include "quorvane/paths/utf8.hpp"
 
@@ -89,6 +90,7 @@ DeviceParams Quorvane::_ap_connect_params(const std::string& ip, const std::stri
     params.fast_cli = false;
     params.port = options.ssh_port;
     params.known_hosts_path = CONFD + "/known_hosts";
+    params.legacy_algorithms = legacy_algorithms_setting(ini);
     return params;
 }
 

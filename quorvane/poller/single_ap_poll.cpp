@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kConnectAttempts = 3;
 constexpr double kConnectRetrySeconds = 3;
+constexpr const char* kStoppedReason = "the run was stopped";
 
 constexpr std::array<std::string_view, 6> kTransferMarkers = {
     "sftp://", "scp://", "copy syslogs", "copy core:", "copy crashinfo:", "copy support-bundle"};
@@ -108,14 +109,15 @@ PollResult Quorvane::_poll_one_ap(int idx, const ApRowPtr& shared_row, const std
     // only the run's own thread writes it, from `model_number` of the result.
     const auto ap = std::make_shared<ApRow>(*shared_row);
     std::string model_number;
-    const auto ends = [&](std::string model, std::string status) {
-        PollResult result{idx,        ap->ip, std::move(model), std::move(status), ap->name,
-                          ap->wlc_ip, ""};
+    const auto ends = [&](std::string model, std::string status, std::string reason = {}) {
+        PollResult result{idx,      ap->ip,     std::move(model), std::move(status),
+                          ap->name, ap->wlc_ip, std::move(reason)};
         result.model_number = model_number;
         return result;
     };
+    const auto cancelled = [&] { return ends(ap->model, "Cancelled", kStoppedReason); };
     // A task that starts after a stop must not log in to its AP at all.
-    if (stop_requested()) return ends(ap->model, "Cancelled");
+    if (stop_requested()) return cancelled();
 
     const SecretMask mask(ini);
     DeviceSessionPtr session;
@@ -126,20 +128,23 @@ PollResult Quorvane::_poll_one_ap(int idx, const ApRowPtr& shared_row, const std
             _log(mask.apply("[AP] " + ap->ip + " SSH check slow, trying anyway..."));
         }
         const DeviceParams params = _ap_connect_params(ap->ip, ap->model);
-        for (int attempt = 0; attempt < kConnectAttempts && !session; ++attempt) {
-            if (stop_requested()) return ends(ap->model, "Cancelled");
+        std::string last_reason;
+        for (int attempt = 1; attempt <= kConnectAttempts && !session; ++attempt) {
+            if (stop_requested()) return cancelled();
             try {
                 session = connect_device(params);
-            } catch (const HostKeyChangedError&) {
+            } catch (const std::exception& e) {
+                last_reason = mask.apply(failure_reason(e));
+                _log("[AP] " + ap->ip + " attempt " + std::to_string(attempt) + "/" +
+                     std::to_string(kConnectAttempts) + " failed: " + last_reason);
                 // Another attempt would meet the same key.
-                throw;
-            } catch (const std::exception&) {
+                if (dynamic_cast<const HostKeyChangedError*>(&e) != nullptr) throw;
                 sleep_seconds(kConnectRetrySeconds);
             }
         }
-        if (!session) return ends(ap->model, "Fail: Connection retries exhausted");
+        if (!session) return ends(ap->model, "Fail: Connection retries exhausted", last_reason);
         // Registered after shutdown swept the registry: it has just been ended.
-        if (!register_session(session)) return ends(ap->model, "Cancelled");
+        if (!register_session(session)) return cancelled();
         session->enable();
 
         const int paging_timeout = static_cast<int>(ap_wait(30));
@@ -166,11 +171,10 @@ PollResult Quorvane::_poll_one_ap(int idx, const ApRowPtr& shared_row, const std
             ap_run_header(options.clock->now(), device, *ap, identity.image, identity.serial));
 
         for (const auto& entry : cmds) {
-            if (stop_requested()) return ends(ap->model, "Cancelled");
+            if (stop_requested()) return cancelled();
             const SpecialCmdResult check = SpecialCmdCheck(entry);
             if (check.is_special && check.sleep_secs > 0) {
-                if (!sleep_with_progress(check.sleep_secs, true))
-                    return ends(ap->model, "Cancelled");
+                if (!sleep_with_progress(check.sleep_secs, true)) return cancelled();
                 continue;
             }
             if (!check.actual_cmd) continue;
@@ -182,7 +186,8 @@ PollResult Quorvane::_poll_one_ap(int idx, const ApRowPtr& shared_row, const std
     } catch (const std::exception& e) {
         // Nothing uses this session again: release it now, not at shutdown.
         if (session) end_session(*session);
-        return ends(ap->model, mask.apply("Failed: " + std::string(e.what())));
+        return ends(ap->model, mask.apply("Failed: " + std::string(e.what())),
+                    mask.apply(failure_reason(e)));
     }
 }
 

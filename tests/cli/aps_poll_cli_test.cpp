@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -130,20 +131,26 @@ TEST_F(ApsPollCli, SimulatedPollPrintsJsonLinesAndARetryFileThatRetriesTheFailur
     EXPECT_GT(succeeded, 0);
     EXPECT_EQ(lines.size(), static_cast<std::size_t>(failed + succeeded + 1));
     std::set<std::string> failed_ips;
+    std::map<std::string, std::string> reasons;
     std::set<int> indices;
     for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
         const auto& ap = lines[i];
         std::vector<std::string> keys;
         for (const auto& [key, value] : ap.items()) keys.push_back(key);
         EXPECT_THAT(keys, ::testing::ElementsAre("index", "ip", "model", "status", "name", "wlc_ip",
-                                                 "log"));
+                                                 "log", "reason"));
         EXPECT_TRUE(indices.insert(ap["index"].get<int>()).second);
         if (ap["status"] == "Success") {
             EXPECT_THAT(read_text(ap["log"].get<std::string>()), HasSubstr("<run timestamp="));
+            EXPECT_TRUE(ap["reason"].is_null());
         } else {
             failed_ips.insert(ap["ip"].get<std::string>());
+            reasons[ap["ip"].get<std::string>()] = ap["reason"];
         }
     }
+    EXPECT_THAT(reasons["127.20.0.11"], ::testing::StartsWith("connection refused on port "));
+    EXPECT_EQ(reasons["127.20.0.12"], "enable secret refused by the device");
+    EXPECT_EQ(reasons["127.20.0.13"], "connection closed by the device");
     const std::string run_dir = summary["run_dir"];
     const std::string retry_file = run_dir + "/failed_aps.json";
     const auto retry = nlohmann::json::parse(read_text(retry_file));

@@ -82,16 +82,25 @@ TEST_F(WlcConnectTest, ErrorTextNamesAConfiguredNonDefaultPort) {
     EXPECT_EQ(connect_error(engine, "WLC"), "WLC 10.9.9.1 (WLC) unreachable on port 2222");
 }
 
-TEST_F(WlcConnectTest, ThreeRejectedLoginsWaitThreeSecondsEachAndLogOnce) {
-    factory.fail_next();
+TEST_F(WlcConnectTest, ThreeRejectedLoginsWaitThreeSecondsEachAndLogEachCause) {
+    factory.fail_next("Connection reset");
     factory.fail_next();
     factory.fail_next();
     auto engine = make_engine();
-    EXPECT_EQ(connect_error(*engine, "WLC"), "WLC 10.9.9.1 connection failed after retries");
+    try {
+        engine->_wlc_connect("WLC");
+        ADD_FAILURE() << "connected";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "WLC 10.9.9.1 connection failed after retries");
+        EXPECT_EQ(failure_reason(e), "Authentication failed");
+    }
     EXPECT_EQ(factory.params().size(), 3u);
     EXPECT_THAT(clock->sleep_seconds(), ElementsAre(3, 3, 3));
     EXPECT_THAT(logs, ElementsAre("[WLC] Checking SSH port on 10.9.9.1 (WLC)...",
                                   "[WLC] Connecting to 10.9.9.1 (WLC) ...",
+                                  "[WLC] 10.9.9.1 (WLC) attempt 1/3 failed: Connection reset",
+                                  "[WLC] 10.9.9.1 (WLC) attempt 2/3 failed: Authentication failed",
+                                  "[WLC] 10.9.9.1 (WLC) attempt 3/3 failed: Authentication failed",
                                   "[WLC] Connection failed to 10.9.9.1: WLC 10.9.9.1 connection "
                                   "failed after retries"));
 }
@@ -121,7 +130,7 @@ TEST_F(WlcConnectTest, SecondAttemptSucceedsAfterOneWaitAndPagingGoesOff) {
     EXPECT_EQ(opened, session);
     EXPECT_THAT(clock->sleep_seconds(), ElementsAre(3));
     EXPECT_THAT(session->calls(), ElementsAre("send_command(term len 0, none)"));
-    EXPECT_EQ(logs.size(), 2u);
+    EXPECT_EQ(logs.size(), 3u);
     EXPECT_EQ(engine->_open_sessions.size(), 0u);
 
     const DeviceParams& p = factory.params().back();

@@ -103,6 +103,21 @@ TEST_F(ApCommandTest, ConnectParamsFollowTheModelAndTheStore) {
     EXPECT_EQ(engine->_ap_connect_params("10.1.1.5", "").username, "other");
 }
 
+TEST_F(ApCommandTest, OlderSshAlgorithmsFollowTheSshSection) {
+    auto engine = make_poller();
+    EXPECT_TRUE(engine->_ap_connect_params("10.1.1.5", "").legacy_algorithms);
+    engine->ini.set("SSH", "legacy_algorithms", "No");
+    EXPECT_FALSE(engine->_ap_connect_params("10.1.1.5", "").legacy_algorithms);
+    engine->ini.set("SSH", "legacy_algorithms", "maybe");
+    try {
+        engine->_ap_connect_params("10.1.1.5", "");
+        ADD_FAILURE() << "accepted 'maybe'";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(),
+                     "[SSH] legacy_algorithms in config.ini is 'maybe'; set it to yes or no");
+    }
+}
+
 TEST_F(ApCommandTest, OnlyAnUnseenPromptIsRetriedWithoutPromptDetection) {
     FakeAp session;
     session.failing["show flash"] = "Pattern not detected: prompt 'AP1#' did not return";

@@ -130,9 +130,13 @@ TEST_F(SingleApPollTest, UnreachableApWarnsRetriesThreeTimesAndWritesNothing) {
     unreachable.insert(kIp);
     const PollResult result = poll({"show clock"});
     EXPECT_EQ(result.status, "Fail: Connection retries exhausted");
+    EXPECT_EQ(result.reason, "connection refused");
     EXPECT_EQ(result.model, "C9130AXI-B");
     EXPECT_THAT(log_lines(), ElementsAre("[AP] (1) Connecting 10.0.0.21 (AP-Floor2) C9130AXI-B ...",
-                                         "[AP] 10.0.0.21 SSH check slow, trying anyway..."));
+                                         "[AP] 10.0.0.21 SSH check slow, trying anyway...",
+                                         "[AP] 10.0.0.21 attempt 1/3 failed: connection refused",
+                                         "[AP] 10.0.0.21 attempt 2/3 failed: connection refused",
+                                         "[AP] 10.0.0.21 attempt 3/3 failed: connection refused"));
     EXPECT_EQ(connects.size(), 3u);
     EXPECT_EQ(clock->sleep_seconds(), (std::vector<long>{3, 3, 3}));
     EXPECT_FALSE(std::filesystem::exists(log_file()));

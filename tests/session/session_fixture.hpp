@@ -23,6 +23,7 @@ constexpr const char* kHugeAp = "127.21.0.3";
 constexpr const char* kLockedAp = "127.21.0.4";
 constexpr const char* kRefusingAp = "127.21.0.5";
 constexpr const char* kSlowAp = "127.21.0.6";
+constexpr const char* kOlderAp = "127.21.0.7";
 constexpr int kSlowApDelayMs = 20;
 
 inline fleetsim::Fleet session_fleet(int n_aps) {
@@ -41,6 +42,8 @@ inline fleetsim::Fleet session_fleet(int n_aps) {
     add(kLockedAp, "AP-LOCKED", [](fleetsim::Faults& f) { f.wrong_password = true; });
     add(kRefusingAp, "AP-NOENABLE", [](fleetsim::Faults& f) { f.refuse_enable = true; });
     add(kSlowAp, "AP-SLOW", [](fleetsim::Faults& f) { f.delay_ms = kSlowApDelayMs; });
+    add(kOlderAp, "AP-OLDER", [](fleetsim::Faults&) {});
+    fleet.devices.back().legacy_ssh_only = true;
     return fleet;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "quorvane/engine/ssh/ssh_connect.hpp"
+#include "quorvane/engine/ssh/ssh_transport.hpp"
 #include "session_fixture.hpp"
 
 namespace quorvane::session_test {
@@ -166,6 +167,31 @@ TEST_F(SessionTest, KnownHostsRecordsFirstKeyAcceptsItThenRefusesAChangedOne) {
     EXPECT_THAT(error, AllOf(HasSubstr("127.20.0.2:" + std::to_string(sim_->port())),
                              HasSubstr("changed"), HasSubstr(file.string())));
     EXPECT_EQ(read_text(file), recorded);
+}
+
+// The older algorithms come after every modern one: a modern device still settles on a
+// modern one, and a device with only older ones is reached through them.
+TEST_F(SessionTest, ModernDevicesNegotiateModernAlgorithmsAndOlderOnesTheOlder) {
+    struct Case {
+        const char* address;
+        const char *kex, *host_key, *cipher, *mac;
+    };
+    const Case cases[] = {
+        {kAp, "curve25519-sha256", "ssh-ed25519", "chacha20-poly1305@openssh.com", "aead-poly1305"},
+        {kOlderAp, "diffie-hellman-group14-sha1", "ssh-rsa", "aes128-cbc", "hmac-sha1"},
+    };
+    for (const Case& c : cases) {
+        SshInterrupter interrupter;
+        const SshTransport transport(ap_params(c.address), interrupter);
+        const ssh_session session = transport.session();
+        ssh_key key = nullptr;
+        ASSERT_EQ(ssh_get_server_publickey(session, &key), SSH_OK);
+        EXPECT_STREQ(ssh_key_type_to_char(ssh_key_type(key)), c.host_key) << c.address;
+        ssh_key_free(key);
+        EXPECT_STREQ(ssh_get_kex_algo(session), c.kex) << c.address;
+        EXPECT_STREQ(ssh_get_cipher_out(session), c.cipher) << c.address;
+        EXPECT_STREQ(ssh_get_hmac_out(session), c.mac) << c.address;
+    }
 }
 
 TEST_F(SessionTest, ReadChannelNeverWaitsAndWriteChannelSendsAsIs) {

@@ -125,6 +125,11 @@ void Connection::end_session_count() {
 int Connection::on_message(ssh_session, ssh_message message, void* self) {
     auto* c = static_cast<Connection*>(self);
     int type = ssh_message_type(message);
+    // A client asks for the login service as soon as the key exchange is done.
+    if (type == SSH_REQUEST_SERVICE && c->device_.config.faults.close_after_kex) {
+        c->drop(true);
+        return 0;
+    }
     if (type == SSH_REQUEST_AUTH) return c->handle_auth(message);
     if (type == SSH_REQUEST_CHANNEL_OPEN && ssh_message_subtype(message) == SSH_CHANNEL_SESSION &&
         c->authenticated_ && c->channel_ == nullptr) {

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 namespace fleetsim {
 namespace {
@@ -24,6 +26,26 @@ ssh_bind make_bind(const std::filesystem::path& key) {
     return bind;
 }
 
+// What older device firmware offers, and nothing newer.
+ssh_bind make_legacy_bind(const std::filesystem::path& rsa_key) {
+    ssh_bind bind = make_bind(rsa_key);
+    const std::pair<ssh_bind_options_e, const char*> offer[] = {
+        {SSH_BIND_OPTIONS_KEY_EXCHANGE, "diffie-hellman-group14-sha1,diffie-hellman-group1-sha1"},
+        {SSH_BIND_OPTIONS_HOSTKEY_ALGORITHMS, "ssh-rsa"},
+        {SSH_BIND_OPTIONS_CIPHERS_C_S, "aes128-cbc,aes256-cbc,3des-cbc"},
+        {SSH_BIND_OPTIONS_CIPHERS_S_C, "aes128-cbc,aes256-cbc,3des-cbc"},
+        {SSH_BIND_OPTIONS_HMAC_C_S, "hmac-sha1"},
+        {SSH_BIND_OPTIONS_HMAC_S_C, "hmac-sha1"},
+    };
+    for (const auto& [option, value] : offer) {
+        if (ssh_bind_options_set(bind, option, value) != SSH_OK) {
+            ssh_bind_free(bind);
+            throw std::runtime_error(std::string("fleetsim: libssh refuses ") + value);
+        }
+    }
+    return bind;
+}
+
 }  // namespace
 
 EventLoop::EventLoop(const HostKeyFiles& keys, const std::vector<const Device*>& aps,
@@ -31,6 +53,7 @@ EventLoop::EventLoop(const HostKeyFiles& keys, const std::vector<const Device*>&
     : aps_(aps), open_connections_(open_connections) {
     primary_ = make_bind(keys.primary);
     alternate_ = make_bind(keys.alternate);
+    if (!keys.rsa.empty()) legacy_ = make_legacy_bind(keys.rsa);
     epoll_fd_ = ::epoll_create1(EPOLL_CLOEXEC);
     wake_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (epoll_fd_ < 0 || wake_fd_ < 0)
@@ -52,6 +75,7 @@ EventLoop::~EventLoop() {
     ::close(wake_fd_);
     ssh_bind_free(primary_);
     ssh_bind_free(alternate_);
+    if (legacy_ != nullptr) ssh_bind_free(legacy_);
 }
 
 void EventLoop::start() {
@@ -91,7 +115,9 @@ void EventLoop::adopt(int fd, DeviceRecord* device) {
         ::close(fd);
         return;
     }
-    ssh_bind bind = device->alternate_key ? alternate_ : primary_;
+    ssh_bind bind = device->config.legacy_ssh_only ? legacy_
+                    : device->alternate_key        ? alternate_
+                                                   : primary_;
     if (ssh_bind_accept_fd(bind, session, fd) != SSH_OK) {
         ssh_free(session);
         ::close(fd);

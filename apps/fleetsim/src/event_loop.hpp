@@ -40,6 +40,7 @@ class EventLoop {
 
     ssh_bind primary_ = nullptr;
     ssh_bind alternate_ = nullptr;
+    ssh_bind legacy_ = nullptr;  // only for fleets with a legacy_ssh_only device
     int epoll_fd_ = -1;
     int wake_fd_ = -1;
     const std::vector<const Device*>& aps_;

@@ -97,6 +97,7 @@ Faults read_faults(const json& j, const std::string& where) {
     r.get("alternate_host_key", f.alternate_host_key);
     r.get("unreachable", f.unreachable);
     r.get("archive_fails", f.archive_fails);
+    r.get("close_after_kex", f.close_after_kex);
     r.finish();
     return f;
 }
@@ -157,6 +158,7 @@ Device read_device(const json& j, size_t index) {
     r.get_int("transfer_ms", d.transfer_ms, 0, kMaxMs);
     r.get_int("uptime_minutes", d.uptime_minutes, 0, kMaxUptimeMinutes);
     r.get("banner", d.banner);
+    r.get("legacy_ssh_only", d.legacy_ssh_only);
     if (const json* clients = r.child("clients")) {
         if (!clients->is_array()) r.fail("\"clients\" must be an array");
         for (size_t i = 0; i < clients->size(); ++i)
@@ -181,7 +183,8 @@ json write_faults(const Faults& f) {
                 {"reject_terminal_length", f.reject_terminal_length},
                 {"alternate_host_key", f.alternate_host_key},
                 {"unreachable", f.unreachable},
-                {"archive_fails", f.archive_fails}};
+                {"archive_fails", f.archive_fails},
+                {"close_after_kex", f.close_after_kex}};
 }
 
 json write_device(const Device& d) {
@@ -196,7 +199,8 @@ json write_device(const Device& d) {
            {"version", d.version},
            {"location", d.location},
            {"uptime_minutes", d.uptime_minutes},
-           {"banner", d.banner}};
+           {"banner", d.banner},
+           {"legacy_ssh_only", d.legacy_ssh_only}};
     if (d.kind == DeviceKind::access_point) {
         j["backup_version"] = d.backup_version;
         j["boot_partition"] = d.boot_partition;

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <map>
@@ -145,7 +146,9 @@ void Simulator::start() {
     if (m.running) return;
     ssh_init();
     raise_open_file_limit();
-    HostKeyFiles keys = ensure_host_keys(m.options.state_dir);
+    const bool legacy = std::any_of(m.records.begin(), m.records.end(),
+                                    [](const auto& r) { return r->config.legacy_ssh_only; });
+    HostKeyFiles keys = ensure_host_keys(m.options.state_dir, legacy);
     std::vector<std::string> addresses;
     m.listening.clear();
     for (const auto& r : m.records) {

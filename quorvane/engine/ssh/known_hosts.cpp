@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
+#include <utility>
 
 namespace quorvane {
 namespace {
@@ -89,9 +90,12 @@ std::string known_hosts_name(const std::string& host, int port) {
     return port == 22 ? host : "[" + host + "]:" + std::to_string(port);
 }
 
-std::vector<HostKey> known_keys_for(std::string_view file_text, std::string_view name) {
-    std::vector<HostKey> keys;
-    while (!file_text.empty()) {
+namespace {
+
+// Calls found(line number, key) for every key recorded for name, in file order.
+template <class Found>
+void for_each_key(std::string_view file_text, std::string_view name, Found found) {
+    for (int number = 1; !file_text.empty(); ++number) {
         const std::size_t eol = std::min(file_text.find('\n'), file_text.size());
         std::string_view line = file_text.substr(0, eol);
         file_text.remove_prefix(std::min(eol + 1, file_text.size()));
@@ -104,13 +108,28 @@ std::vector<HostKey> known_keys_for(std::string_view file_text, std::string_view
         const std::string_view type = next_field(line);
         const std::string_view blob = next_field(line);
         if (blob.empty() || !names_host(hosts, name)) continue;
-        keys.push_back(HostKey{std::string(type), std::string(blob)});
+        found(number, HostKey{std::string(type), std::string(blob)});
     }
+}
+
+}  // namespace
+
+std::vector<HostKey> known_keys_for(std::string_view file_text, std::string_view name) {
+    std::vector<HostKey> keys;
+    for_each_key(file_text, name, [&](int, HostKey key) { keys.push_back(std::move(key)); });
     return keys;
 }
 
+int first_key_line(std::string_view file_text, std::string_view name) {
+    int first = 0;
+    for_each_key(file_text, name, [&](int number, const HostKey&) {
+        if (first == 0) first = number;
+    });
+    return first;
+}
+
 HostKeyCheck check_and_record_host_key(const std::filesystem::path& file, const std::string& host,
-                                       int port, const HostKey& key) {
+                                       int port, const HostKey& key, int* remembered_line) {
     std::lock_guard<std::mutex> guard(known_hosts_mutex());
     if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
 
@@ -124,7 +143,10 @@ HostKeyCheck check_and_record_host_key(const std::filesystem::path& file, const 
     const std::string name = known_hosts_name(host, port);
     const std::vector<HostKey> keys = known_keys_for(text, name);
     if (std::find(keys.begin(), keys.end(), key) != keys.end()) return HostKeyCheck::known;
-    if (!keys.empty()) return HostKeyCheck::changed;
+    if (!keys.empty()) {
+        if (remembered_line != nullptr) *remembered_line = first_key_line(text, name);
+        return HostKeyCheck::changed;
+    }
 
     std::string entry;
     if (!text.empty() && text.back() != '\n') entry += '\n';

@@ -8,6 +8,10 @@
 //   do not wrap lines. Login reads up to the first prompt (an empty line is sent when none
 //   shows within 0.25 s; opening the shell and finding the prompt are bounded by
 //   banner_timeout) and sets base_prompt; it sends no paging command.
+// - Algorithms: libssh's modern lists first, then, unless legacy_algorithms is false, the
+//   older ones device firmware uses (ssh_algorithms.hpp).
+// - Failures: every SshError of connecting and logging in carries a reason that says the
+//   cause in a network engineer's words (ssh_failure.hpp); failure_reason() reads it.
 // - Host keys: when known_hosts_path is set, the device's key is remembered there in
 //   OpenSSH format ("host" or "[host]:port" entries); the first key seen is recorded, a
 //   different key later fails the connection with an error naming the address.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "quorvane/engine/ssh/ssh_error.hpp"
+#include "quorvane/engine/ssh/ssh_failure.hpp"
 
 namespace quorvane {
 namespace {
@@ -82,8 +83,10 @@ void SshDeviceSession::settle(SshClock::time_point deadline) {
 
 void SshDeviceSession::find_prompt(SshClock::time_point deadline) {
     const auto no_prompt = [&] {
-        return SshError("No prompt from " + label_ + " within " +
-                        seconds_text(params_.banner_timeout) + " after login");
+        return SshError(
+            "No prompt from " + label_ + " within " + seconds_text(params_.banner_timeout) +
+                " after login",
+            "no prompt within " + seconds_phrase(params_.banner_timeout) + " after login");
     };
     const auto at_prompt = [](const PromptTracker& t) { return t.at_prompt(); };
 
@@ -123,23 +126,27 @@ void SshDeviceSession::enable() {
     const auto answered = [](const PromptTracker& t) {
         return t.at_prompt() || asks_for_password(t.last_line());
     };
-    const auto fail = [&](const std::string& why) {
-        return SshError("Entering privileged mode on " + label_ + " failed: " + why);
+    const auto fail = [&](const std::string& why, const std::string& reason) {
+        return SshError("Entering privileged mode on " + label_ + " failed: " + why, reason);
     };
+    const std::string refused = "enable secret refused by the device";
+    const std::string no_answer = "no answer to 'enable' within " + seconds_phrase(params_.timeout);
 
     discard_pending();
     channel_->write("enable\n", deadline);
     PromptTracker tracker(base_prompt_);
-    if (!read_until(tracker, deadline, answered)) throw fail("no answer to 'enable'");
+    if (!read_until(tracker, deadline, answered)) throw fail("no answer to 'enable'", no_answer);
     if (!tracker.at_prompt()) {
         channel_->write(params_.secret + "\n", deadline);
         tracker.clear();
-        if (!read_until(tracker, deadline, answered)) throw fail("no answer to the secret");
-        if (!tracker.at_prompt()) throw fail("the enable secret was refused");
+        if (!read_until(tracker, deadline, answered))
+            throw fail("no answer to the secret", no_answer);
+        if (!tracker.at_prompt()) throw fail("the enable secret was refused", refused);
     }
     if (tracker.last_line().back() != '#') {
-        throw fail("the enable secret was refused (prompt '" + std::string(tracker.last_line()) +
-                   "')");
+        throw fail(
+            "the enable secret was refused (prompt '" + std::string(tracker.last_line()) + "')",
+            refused);
     }
     privileged_ = true;
 }
@@ -153,9 +160,11 @@ std::string SshDeviceSession::send_command(const std::string& cmd,
     channel_->write(as_input_line(cmd), deadline);
     PromptTracker tracker(base_prompt_);
     if (!read_until(tracker, deadline, [](const PromptTracker& t) { return t.at_prompt(); })) {
-        throw SshError("Pattern not detected: prompt '" + base_prompt_ + "#' or '" + base_prompt_ +
-                       ">' did not return from " + label_ + " within " + seconds_text(timeout) +
-                       " after " + quoted_command(cmd));
+        throw SshError(
+            "Pattern not detected: prompt '" + base_prompt_ + "#' or '" + base_prompt_ +
+                ">' did not return from " + label_ + " within " + seconds_text(timeout) +
+                " after " + quoted_command(cmd),
+            "no prompt within " + seconds_phrase(timeout) + " after " + quoted_command(cmd));
     }
     privileged_ = tracker.last_line().back() == '#';
     return command_output(tracker.text(), cmd, tracker.last_line_start());

@@ -1,15 +1,16 @@
 #pragma once
-// The one error type of the SSH session layer. Callers use only its text, which always
-// names the device it concerns.
+// The one error type of the SSH session layer. Its text always names the device it
+// concerns; its reason, when the layer could tell the cause, says it without the detail.
 
-#include <stdexcept>
 #include <string>
+
+#include "quorvane/engine/device_session.hpp"
 
 namespace quorvane {
 
-class SshError : public std::runtime_error {
+class SshError : public DeviceError {
   public:
-    using std::runtime_error::runtime_error;
+    using DeviceError::DeviceError;
 };
 
 // "host", or "host:port" when the port is not the standard one, for error texts.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "quorvane/engine/ssh/ssh_error.hpp"
+#include "quorvane/engine/ssh/ssh_failure.hpp"
 
 namespace quorvane {
 
@@ -14,14 +15,16 @@ SshShellChannel::SshShellChannel(SshTransport& transport, SshClock::time_point d
     const std::string& label = transport_.label();
     if (channel_ == nullptr) throw SshError("cannot create a channel to " + label);
     const std::string timeout_text = "Opening the shell on " + label + " timed out";
-    const auto fail = [&](const char* step) {
-        const std::string reason = ssh_get_error(transport_.session());
-        throw SshError(std::string(step) + " on " + label + " failed: " + reason);
+    const auto fail = [&](const char* step, const char* refused) {
+        const std::string error = ssh_get_error(transport_.session());
+        throw SshError(
+            std::string(step) + " on " + label + " failed: " + error,
+            transport_.closed() ? kClosedByDevice : std::string("the device refused ") + refused);
     };
     try {
         if (transport_.repeat([&] { return ssh_channel_open_session(channel_); }, SSH_AGAIN,
                               deadline, timeout_text) != SSH_OK) {
-            fail("Opening a session channel");
+            fail("Opening a session channel", "a session channel");
         }
         if (transport_.repeat(
                 [&] {
@@ -29,11 +32,11 @@ SshShellChannel::SshShellChannel(SshTransport& transport, SshClock::time_point d
                                                         kTerminalRows);
                 },
                 SSH_AGAIN, deadline, timeout_text) != SSH_OK) {
-            fail("Requesting a terminal");
+            fail("Requesting a terminal", "a terminal");
         }
         if (transport_.repeat([&] { return ssh_channel_request_shell(channel_); }, SSH_AGAIN,
                               deadline, timeout_text) != SSH_OK) {
-            fail("Starting the shell");
+            fail("Starting the shell", "a shell");
         }
     } catch (const SshError&) {
         if (channel_ != nullptr) ssh_channel_free(channel_);
@@ -52,7 +55,7 @@ void SshShellChannel::throw_closed() const {
     const char* reason = ssh_get_error(transport_.session());
     std::string text = "Connection closed by " + transport_.label();
     if (reason != nullptr && *reason != '\0') text += std::string(" (") + reason + ")";
-    throw SshError(text);
+    throw SshError(text, kClosedByDevice);
 }
 
 std::size_t SshShellChannel::read_available(char* buffer, std::size_t capacity) {

@@ -1,5 +1,7 @@
 #include "quorvane/engine/ssh/ssh_transport.hpp"
 
+#include <libssh/callbacks.h>
+
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -18,13 +20,34 @@
 #include <sstream>
 
 #include "quorvane/engine/ssh/known_hosts.hpp"
+#include "quorvane/engine/ssh/ssh_algorithms.hpp"
 #include "quorvane/engine/ssh/ssh_error.hpp"
+#include "quorvane/engine/ssh/ssh_failure.hpp"
 
 namespace quorvane {
 namespace {
 
 // Keyboard-interactive servers may ask several rounds (OpenSSH ends with an empty one).
 constexpr int kMaxKeyboardInteractiveRounds = 8;
+
+// libssh reports a failed negotiation as an error that the connection's end, read in the
+// same step, may overwrite with "Socket error"; its warning log line keeps the text.
+// libssh's log level and log callback belong to each thread, as does the text kept here.
+thread_local std::string t_negotiation_error;
+
+void keep_negotiation_error(int, const char*, const char* message, void*) {
+    if (message != nullptr && std::strstr(message, "no match for method") != nullptr) {
+        t_negotiation_error = message;
+    }
+}
+
+// Everything libssh logs on this thread goes to the callback, never to standard error.
+void watch_negotiation_errors() {
+    thread_local bool watching = false;
+    if (!watching) ssh_set_log_callback(keep_negotiation_error);
+    watching = true;
+    t_negotiation_error.clear();
+}
 
 void init_libssh_once() {
     static std::once_flag once;
@@ -110,10 +133,15 @@ void SshTransport::release() noexcept {
     session_ = nullptr;
 }
 
-void SshTransport::throw_timeout(const std::string& text) { throw SshError(text); }
+void SshTransport::throw_timeout(const std::string& text, const std::string& reason) {
+    throw SshError(text, reason);
+}
 
 void SshTransport::throw_if_interrupted() const {
-    if (interrupter_.interrupted()) throw SshError("Session to " + label_ + " was disconnected");
+    if (interrupter_.interrupted()) {
+        throw SshError("Session to " + label_ + " was disconnected",
+                       "the session was ended by a stop");
+    }
 }
 
 bool SshTransport::wait(SshClock::time_point deadline) {
@@ -154,16 +182,17 @@ int SshTransport::connect_tcp(const DeviceParams& params) {
     const std::string port = std::to_string(params.port);
     const int gai = ::getaddrinfo(params.host.c_str(), port.c_str(), &hints, &found);
     if (gai != 0) {
-        throw SshError("cannot resolve " + label_ + ": " + ::gai_strerror(gai));
+        throw SshError("cannot resolve " + label_ + ": " + ::gai_strerror(gai),
+                       "cannot resolve the address " + params.host);
     }
     const std::unique_ptr<addrinfo, AddrInfoDeleter> addresses(found);
 
-    std::string failure = "no address";
+    int failure = EADDRNOTAVAIL;
     for (const addrinfo* ai = addresses.get(); ai != nullptr; ai = ai->ai_next) {
         const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                                 ai->ai_protocol);
         if (fd < 0) {
-            failure = std::strerror(errno);
+            failure = errno;
             continue;
         }
         const int one = 1;
@@ -180,7 +209,8 @@ int SshTransport::connect_tcp(const DeviceParams& params) {
                 if (rc == 0) {
                     ::close(fd);
                     throw SshError("TCP connection to " + label_ + " timed out after " +
-                                   seconds_text(params.conn_timeout));
+                                       seconds_text(params.conn_timeout),
+                                   no_answer_reason(params.conn_timeout));
                 }
                 socklen_t len = sizeof err;
                 if (rc < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) {
@@ -189,20 +219,35 @@ int SshTransport::connect_tcp(const DeviceParams& params) {
             }
         }
         if (err == 0) return fd;
-        failure = std::strerror(err);
+        failure = err;
         ::close(fd);
     }
-    throw SshError("TCP connection to " + label_ + " failed: " + failure);
+    throw SshError("TCP connection to " + label_ + " failed: " + std::strerror(failure),
+                   failure == ETIMEDOUT ? no_answer_reason(params.conn_timeout)
+                                        : tcp_failure_reason(failure, params.port));
 }
 
 void SshTransport::handshake(const DeviceParams& params, int fd) {
+    watch_negotiation_errors();
     const bool no_config = false;
-    const int verbosity = SSH_LOG_NOLOG;
+    // Warnings carry the negotiation errors (see watch_negotiation_errors).
+    const int verbosity = SSH_LOG_WARNING;
     const unsigned int port = static_cast<unsigned int>(params.port);
     ssh_options_set(session_, SSH_OPTIONS_PROCESS_CONFIG, &no_config);
     ssh_options_set(session_, SSH_OPTIONS_LOG_VERBOSITY, &verbosity);
     ssh_options_set(session_, SSH_OPTIONS_HOST, params.host.c_str());
     ssh_options_set(session_, SSH_OPTIONS_PORT, &port);
+    // libssh puts the host key types it finds remembered for the device first, so a
+    // device with several host keys keeps showing the one we know.
+    ssh_options_set(
+        session_, SSH_OPTIONS_KNOWNHOSTS,
+        params.known_hosts_path.empty() ? "/dev/null" : params.known_hosts_path.c_str());
+    ssh_options_set(session_, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, "/dev/null");
+    if (!offer_ssh_algorithms(session_, params.legacy_algorithms)) {
+        ::close(fd);
+        throw SshError("libssh refused the algorithm lists for " + label_ + ": " +
+                       ssh_error_text());
+    }
     if (!params.username.empty()) {
         ssh_options_set(session_, SSH_OPTIONS_USER, params.username.c_str());
     }
@@ -212,12 +257,40 @@ void SshTransport::handshake(const DeviceParams& params, int fd) {
         throw SshError("cannot hand the connection to " + label_ + " to libssh");
     }
     ssh_set_blocking(session_, 0);
-    const int rc = repeat(
-        [&] { return ssh_connect(session_); }, SSH_AGAIN, deadline_after(params.banner_timeout),
-        "SSH handshake with " + label_ + " timed out after " + seconds_text(params.banner_timeout));
-    if (rc != SSH_OK) {
-        throw SshError("SSH handshake with " + label_ + " failed: " + ssh_error_text());
+    const auto deadline = deadline_after(params.banner_timeout);
+    int rc;
+    for (;;) {
+        throw_if_interrupted();
+        rc = ssh_connect(session_);
+        if (rc != SSH_AGAIN) break;
+        if (!wait(deadline)) {
+            // A device that never greets is stuck or busy; one that greeted but stalls
+            // in the key exchange is too slow for its keys.
+            const bool greeted = ssh_get_serverbanner(session_) != nullptr;
+            throw SshError(
+                "SSH handshake with " + label_ + " timed out after " +
+                    seconds_text(params.banner_timeout),
+                (greeted ? "key exchange did not finish within " : "no SSH greeting within ") +
+                    seconds_phrase(params.banner_timeout));
+        }
     }
+    if (rc != SSH_OK) {
+        const std::string error =
+            t_negotiation_error.empty() ? ssh_error_text() : t_negotiation_error;
+        std::string reason = negotiation_failure_reason(error, params.legacy_algorithms);
+        // A device that finds no common algorithm may hang up before its offer is read.
+        if (reason.empty() && closed()) {
+            reason = ssh_get_serverbanner(session_) != nullptr
+                         ? closed_in_key_exchange_reason(params.legacy_algorithms)
+                         : kClosedByDevice;
+        }
+        throw SshError("SSH handshake with " + label_ + " failed: " + error, reason);
+    }
+}
+
+bool SshTransport::closed() const {
+    return (ssh_get_status(session_) & (SSH_CLOSED | SSH_CLOSED_ERROR)) != 0 ||
+           !ssh_is_connected(session_);
 }
 
 void SshTransport::verify_host_key(const DeviceParams& params) {
@@ -235,54 +308,74 @@ void SshTransport::verify_host_key(const DeviceParams& params) {
     if (rc != SSH_OK) throw SshError("cannot encode the host key of " + label_);
 
     HostKeyCheck check;
+    int remembered_line = 0;
     try {
-        check =
-            check_and_record_host_key(params.known_hosts_path, params.host, params.port, host_key);
+        check = check_and_record_host_key(params.known_hosts_path, params.host, params.port,
+                                          host_key, &remembered_line);
     } catch (const std::exception& e) {
         throw SshError("cannot check the host key of " + label_ + ": " + e.what());
     }
     if (check == HostKeyCheck::changed) {
-        throw HostKeyChangedError("Host key of " + label_ + " has changed (" + host_key.type +
-                                  " key differs from the one remembered in " +
-                                  params.known_hosts_path +
-                                  "); refusing to connect. Remove the line for " +
-                                  known_hosts_name(params.host, params.port) +
-                                  " from that file if the device was replaced.");
+        throw HostKeyChangedError(
+            "Host key of " + label_ + " has changed (" + host_key.type +
+                " key differs from the one remembered in " + params.known_hosts_path +
+                "); refusing to connect. Remove the line for " +
+                known_hosts_name(params.host, params.port) +
+                " from that file if the device was replaced.",
+            "host key changed since it was first remembered (" + params.known_hosts_path +
+                " line " + std::to_string(remembered_line) + ")");
     }
 }
 
 void SshTransport::authenticate(const DeviceParams& params) {
     const auto deadline = deadline_after(params.auth_timeout);
-    const std::string timeout_text =
-        "Authentication with " + label_ + " timed out after " + seconds_text(params.auth_timeout);
     const int rc =
         repeat([&] { return ssh_userauth_password(session_, nullptr, params.password.c_str()); },
-               SSH_AUTH_AGAIN, deadline, timeout_text);
+               SSH_AUTH_AGAIN, deadline, auth_timeout_text(params), auth_timeout_reason(params));
     if (rc == SSH_AUTH_SUCCESS) return;
-    if (rc == SSH_AUTH_ERROR) {
-        throw SshError("Authentication with " + label_ + " failed: " + ssh_error_text());
-    }
+    if (rc == SSH_AUTH_ERROR) throw_auth_error();
     if (authenticate_keyboard_interactive(params, deadline)) return;
-    throw SshError("Authentication failed for user '" + params.username + "' on " + label_);
+    const std::string text =
+        "Authentication failed for user '" + params.username + "' on " + label_;
+    // libssh has the methods the device listed in its refusal.
+    const int methods = ssh_userauth_list(session_, nullptr);
+    if ((methods & (SSH_AUTH_METHOD_PASSWORD | SSH_AUTH_METHOD_INTERACTIVE)) == 0) {
+        throw SshError(text, "the device takes no password login");
+    }
+    throw SshError(text, kPasswordRefused);
+}
+
+std::string SshTransport::auth_timeout_text(const DeviceParams& params) const {
+    return "Authentication with " + label_ + " timed out after " +
+           seconds_text(params.auth_timeout);
+}
+
+std::string SshTransport::auth_timeout_reason(const DeviceParams& params) {
+    return "login did not finish within " + seconds_phrase(params.auth_timeout);
+}
+
+void SshTransport::throw_auth_error() const {
+    throw SshError("Authentication with " + label_ + " failed: " + ssh_error_text(),
+                   closed() ? kClosedByDevice : "login failed: " + ssh_error_text());
 }
 
 bool SshTransport::authenticate_keyboard_interactive(const DeviceParams& params,
                                                      SshClock::time_point deadline) {
-    const std::string timeout_text =
-        "Authentication with " + label_ + " timed out after " + seconds_text(params.auth_timeout);
     const auto step = [&] { return ssh_userauth_kbdint(session_, nullptr, nullptr); };
-    int rc = repeat(step, SSH_AUTH_AGAIN, deadline, timeout_text);
+    const auto answer = [&] {
+        return repeat(step, SSH_AUTH_AGAIN, deadline, auth_timeout_text(params),
+                      auth_timeout_reason(params));
+    };
+    int rc = answer();
     for (int round = 0; rc == SSH_AUTH_INFO && round < kMaxKeyboardInteractiveRounds; ++round) {
         const int prompts = ssh_userauth_kbdint_getnprompts(session_);
         for (int i = 0; i < prompts; ++i) {
             ssh_userauth_kbdint_setanswer(session_, static_cast<unsigned int>(i),
                                           params.password.c_str());
         }
-        rc = repeat(step, SSH_AUTH_AGAIN, deadline, timeout_text);
+        rc = answer();
     }
-    if (rc == SSH_AUTH_ERROR) {
-        throw SshError("Authentication with " + label_ + " failed: " + ssh_error_text());
-    }
+    if (rc == SSH_AUTH_ERROR) throw_auth_error();
     return rc == SSH_AUTH_SUCCESS;
 }
 

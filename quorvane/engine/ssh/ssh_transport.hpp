@@ -69,20 +69,25 @@ class SshTransport {
     void throw_if_interrupted() const;
 
     // Repeats a non-blocking libssh step while it answers again_code, waiting in between;
-    // throws SshError with timeout_text at the deadline.
+    // throws SshError with timeout_text and timeout_reason at the deadline.
     template <class Step>
     int repeat(Step step, int again_code, SshClock::time_point deadline,
-               const std::string& timeout_text) {
+               const std::string& timeout_text, const std::string& timeout_reason = {}) {
         for (;;) {
             throw_if_interrupted();
             const int rc = step();
             if (rc != again_code) return rc;
-            if (!wait(deadline)) throw_timeout(timeout_text);
+            if (!wait(deadline)) throw_timeout(timeout_text, timeout_reason);
         }
     }
+    // Whether the device or an error has ended the connection.
+    bool closed() const;
 
   private:
-    [[noreturn]] static void throw_timeout(const std::string& text);
+    [[noreturn]] static void throw_timeout(const std::string& text, const std::string& reason);
+    [[noreturn]] void throw_auth_error() const;
+    std::string auth_timeout_text(const DeviceParams& params) const;
+    static std::string auth_timeout_reason(const DeviceParams& params);
     void release() noexcept;
     int connect_tcp(const DeviceParams& params);
     void handshake(const DeviceParams& params, int fd);

@@ -24,6 +24,7 @@ struct Faults {
     bool alternate_host_key = false;      // presents a host key of its own instead of the fleet's
     bool unreachable = false;             // listed by its controllers, but nothing listens
     bool archive_fails = false;           // controller: the trace archive ends without its marker
+    bool close_after_kex = false;         // hangs up right after the key exchange, before login
 };
 
 // A wireless client known to a controller.
@@ -70,6 +71,9 @@ struct Device {
     int transfer_ms = 1000;  // how long a copy or archive download takes
     int uptime_minutes = 30000;
     std::string banner;           // printed once at login, before the first prompt
+    // The SSH server offers only older algorithms (SHA-1 key exchanges, an ssh-rsa host
+    // key, CBC ciphers, hmac-sha1), as older device firmware does.
+    bool legacy_ssh_only = false;
     std::vector<Client> clients;  // controller only
     Faults faults;
 };
