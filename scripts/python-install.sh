@@ -11,15 +11,29 @@ cmake --preset default >/dev/null
 cmake --build --preset default --target python_modules quorvane-cli fleetsim >/dev/null
 build="$root/build/default/python"
 [ -d "$build/quorvane" ] || { echo "the Python modules were not built; see cmake's output" >&2; exit 1; }
-python=$(cat "$build/interpreter")
-site=$("$python" -c 'import site; print(site.getsitepackages()[0])')
-pth="$site/quorvane.pth"
-if [ ! -w "$(dirname "$site")" ] && [ ! -w "$site" ]; then
-    echo "Cannot write $pth. Run as root, or add the modules to this Python yourself:" >&2
-    echo "  echo $build | sudo tee $pth" >&2
-    exit 1
+built_for=$(cat "$build/interpreter")
+abi() { "$1" -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))'; }
+
+# The interpreter the modules were built for, and the `python3` a user types when it is
+# another one of the same ABI (pyenv, a newer patch release).
+interpreters=("$built_for")
+on_path=$(command -v python3 || true)
+if [ -n "$on_path" ] && [ "$(readlink -f "$on_path")" != "$(readlink -f "$built_for")" ] &&
+    [ "$(abi "$on_path" 2>/dev/null)" = "$(abi "$built_for")" ]; then
+    interpreters+=("$on_path")
 fi
-mkdir -p "$site"
-echo "$build" >"$pth"
-QUORVANE_DIAGNOSTICS=stderr "$python" -c 'import quorvane, tessivar; quorvane.compute_max_workers(1)' 2>/dev/null
-echo "$python now imports quorvane and tessivar from $build (via $pth)"
+
+for python in "${interpreters[@]}"; do
+    site=$("$python" -c 'import sysconfig; print(sysconfig.get_paths()["purelib"])')
+    pth="$site/quorvane.pth"
+    if [ ! -w "$(dirname "$site")" ] && [ ! -w "$site" ]; then
+        echo "Cannot write $pth. Run as root, or add the modules to this Python yourself:" >&2
+        echo "  echo $build | sudo tee $pth" >&2
+        exit 1
+    fi
+    mkdir -p "$site"
+    echo "$build" >"$pth"
+    (cd / && QUORVANE_DIAGNOSTICS=stderr "$python" -c \
+        'import quorvane, tessivar; quorvane.compute_max_workers(1)' 2>/dev/null)
+    echo "$python now imports quorvane and tessivar from $build (via $pth)"
+done

@@ -52,16 +52,22 @@ void print_susceptible(const std::vector<const ApResult*>& aps, std::size_t widt
 void print_not_checked(const std::vector<const ApResult*>& aps, std::size_t width) {
     std::cout << "\nNOT CHECKED: these APs could not be polled, so nothing is known about "
                  "their flash:\n";
-    std::vector<std::string> headings = {"AP NAME", "MODEL", "ADDRESS", "STATUS"};
-    bool any_reason = false;
-    for (const ApResult* ap : aps) any_reason = any_reason || !ap->reason.empty();
-    if (any_reason) headings.push_back("REASON");
-    std::vector<std::vector<std::string>> cells;
+    std::vector<std::vector<std::string>> lines{{"AP NAME", "MODEL", "ADDRESS", "STATUS"}};
     for (const ApResult* ap : aps) {
-        cells.push_back({ap->name, ap->model, ap->address, ap->poll_status.value_or("")});
-        if (any_reason) cells.back().push_back(ap->reason);
+        lines.push_back({ap->name, ap->model, ap->address, ap->poll_status.value_or("")});
     }
-    print_text_table(headings, cells, width);
+    const std::vector<std::size_t> widths = column_widths(lines, width);
+    std::cout << table_line(lines[0], widths) << "\n";
+    for (std::size_t i = 0; i < aps.size(); ++i) {
+        std::cout << table_line(lines[i + 1], widths) << "\n";
+        // The cause is what the user acts on: a line of its own, so a narrow terminal never
+        // cuts it behind a long status.
+        if (!aps[i]->reason.empty()) {
+            std::cout << table_line({"  reason: " + aps[i]->reason},
+                                    {width == 0 ? std::string::npos : width})
+                      << "\n";
+        }
+    }
 }
 
 void print_undecided(const std::vector<const ApResult*>& aps, std::size_t width) {
