@@ -46,7 +46,8 @@ int Quorvane::_get_collect_counter() {
 // is 15): the file is read afresh under the writers' lock and only the counter changes,
 // so settings saved meanwhile, by `quorvane config set` say, stay.
 void Quorvane::_increment_collect_counter() {
-    const auto& [section, key] = _collect_counter_key;
+    const std::string& section = _collect_counter_key.first;
+    const std::string& key = _collect_counter_key.second;
     try {
         int current = 0;
         int next = 0;
