@@ -5,9 +5,16 @@ before any test touches an engine name; test modules import the packages, not na
 them, and use quorvane.Quorvane inside the tests.
 """
 
+import signal
+
 import pytest
 
 from quorvane.testing import SimulatedFleet
+
+# A test command started in the background of a non-interactive shell inherits SIGINT
+# ignored, and Python then keeps it ignored: no KeyboardInterrupt would ever arrive. The
+# Ctrl-C tests need Python's own handler, whatever the shell that started them did.
+signal.signal(signal.SIGINT, signal.default_int_handler)
 
 
 @pytest.fixture(scope="session")
